@@ -72,8 +72,8 @@ INwI8n& TNwI18n::_(std::string_view locale) {
   static std::unique_ptr<TNwI18n> instance;
   static std::once_flag once;
   std::call_once(once, [&] {
-    instance = create(locale.empty() ? SectionForLocale(platform::UserLocaleName())
-                                     : std::string(locale));
+    instance =
+        create(locale.empty() ? SectionForLocale(platform::UserLocaleName()) : std::string(locale));
   });
   return *instance;
 }
@@ -85,7 +85,9 @@ const std::string* TNwI18n::Find(std::string_view key) const {
   return &*it->second;
 }
 
-std::string TNwI18n::i18n(std::string_view key) const { return i18nDef(key, key); }
+std::string TNwI18n::i18n(std::string_view key) const {
+  return i18nDef(key, key);
+}
 
 std::string TNwI18n::i18nDef(std::string_view key, std::string_view def) const {
   if (!FInidata) return std::string(key);

@@ -31,6 +31,10 @@ class INwI8n {
   std::string i18nf(std::string_view key, std::initializer_list<FmtArg> args) const {
     return i18nf(key, FmtArgs(args.begin(), args.size()));
   }
+  std::string i18nDefF(std::string_view key, std::string_view def,
+                       std::initializer_list<FmtArg> args) const {
+    return i18nDefF(key, def, FmtArgs(args.begin(), args.size()));
+  }
 };
 
 // Section name → (upper-cased key → value; nullopt for a line without "=").
@@ -58,6 +62,7 @@ class TNwI18n final : public INwI8n {
   std::string i18nf(std::string_view key, FmtArgs args) const override;
   std::string i18nDef(std::string_view key, std::string_view def) const override;
   std::string i18nDefF(std::string_view key, std::string_view def, FmtArgs args) const override;
+  using INwI8n::i18nDefF;
   using INwI8n::i18nf;
 
   const std::string& locale() const { return FLocale; }
@@ -75,6 +80,8 @@ class TNwI18n final : public INwI8n {
 std::string UnescapeValue(std::string_view text);
 
 // The accessor every caller uses.
-inline INwI8n& I18n() { return TNwI18n::_(""); }
+inline INwI8n& I18n() {
+  return TNwI18n::_("");
+}
 
 }  // namespace quorvex

@@ -30,7 +30,9 @@ std::string_view TrimRight(std::string_view text) {
   return text.substr(0, e);
 }
 
-std::string_view Trim(std::string_view text) { return TrimRight(TrimLeft(text)); }
+std::string_view Trim(std::string_view text) {
+  return TrimRight(TrimLeft(text));
+}
 
 std::string LowerText(std::string_view text) {
   if (IsAscii(text)) {
@@ -54,7 +56,9 @@ std::string UpperText(std::string_view text) {
   return ToQ(text).toUpper().toStdString();
 }
 
-bool SameText(std::string_view a, std::string_view b) { return LowerText(a) == LowerText(b); }
+bool SameText(std::string_view a, std::string_view b) {
+  return LowerText(a) == LowerText(b);
+}
 
 bool IsValidUtf8(std::string_view bytes) {
   size_t i = 0;

@@ -11,8 +11,7 @@ namespace quorvex::platform {
 
 // `base`/quorvex-<uid>/, created 0700; refused (nullopt, reason in `error`) when it is a
 // link, not a directory, or owned by someone else.
-std::optional<std::string> PrivateDirUnder(const std::string& base, uid_t uid,
-                                           std::string* error);
+std::optional<std::string> PrivateDirUnder(const std::string& base, uid_t uid, std::string* error);
 // TempDir's rule: $TMPDIR when set, else the private folder under `shared_base`, else a
 // fresh unique folder there.
 std::string TempDirFrom(const char* tmpdir_env, const std::string& shared_base, uid_t uid);

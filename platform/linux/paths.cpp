@@ -32,8 +32,7 @@ std::atomic<uint16_t> g_ui_language{kLangEnglishUS};
 
 }  // namespace
 
-std::optional<std::string> PrivateDirUnder(const std::string& base, uid_t uid,
-                                           std::string* error) {
+std::optional<std::string> PrivateDirUnder(const std::string& base, uid_t uid, std::string* error) {
   std::string dir = WithSlash(base) + "quorvex-" + std::to_string(uid);
   if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
     if (error) *error = dir + ": " + std::strerror(errno);
@@ -134,7 +133,11 @@ uint16_t SystemDefaultLangId() {
   return locale == "zh-CN" ? kLangChinesePRC : kLangEnglishUS;
 }
 
-void SetUiLanguage(uint16_t lang_id) { g_ui_language = lang_id; }
-uint16_t UiLanguage() { return g_ui_language; }
+void SetUiLanguage(uint16_t lang_id) {
+  g_ui_language = lang_id;
+}
+uint16_t UiLanguage() {
+  return g_ui_language;
+}
 
 }  // namespace quorvex::platform

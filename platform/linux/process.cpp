@@ -40,8 +40,8 @@ LocalTime ToLocalTime(std::chrono::system_clock::time_point t) {
   time_t tt = static_cast<time_t>(secs.count());
   struct tm tm {};
   localtime_r(&tt, &tm);
-  return {tm.tm_year + 1900, tm.tm_mon + 1,      tm.tm_mday,          tm.tm_hour,
-          tm.tm_min,         tm.tm_sec,          static_cast<int>(ms)};
+  return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,          tm.tm_hour,
+          tm.tm_min,         tm.tm_sec,     static_cast<int>(ms)};
 }
 
 InstanceLock AcquireSingleInstanceLock(const std::string& name, std::string* error) {

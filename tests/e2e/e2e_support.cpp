@@ -1,0 +1,168 @@
+#include "tests/e2e/e2e_support.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+extern char** environ;
+
+namespace quorvex::e2e {
+
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds deadline) {
+  auto end = std::chrono::steady_clock::now() + deadline;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(20ms);
+  }
+  return true;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+ScratchDir::ScratchDir() {
+  std::string tmpl = std::filesystem::temp_directory_path() / "quorvex-e2e-XXXXXX";
+  if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = tmpl + "/";
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+namespace {
+
+std::vector<std::string> MergedEnvironment(const std::map<std::string, std::string>& env) {
+  std::map<std::string, std::string> all;
+  for (char** e = environ; *e; ++e) {
+    std::string kv = *e;
+    size_t eq = kv.find('=');
+    if (eq != std::string::npos) all[kv.substr(0, eq)] = kv.substr(eq + 1);
+  }
+  for (const auto& [k, v] : env) {
+    if (v.empty()) {
+      all.erase(k);
+    } else {
+      all[k] = v;
+    }
+  }
+  std::vector<std::string> out;
+  for (const auto& [k, v] : all) out.push_back(k + "=" + v);
+  return out;
+}
+
+pid_t Spawn(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
+            const std::string& out, const std::string& err) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  std::vector<char*> args;
+  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  std::vector<std::string> merged = MergedEnvironment(env);
+  std::vector<char*> envp;
+  for (auto& e : merged) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  pid_t pid = -1;
+  int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) throw std::runtime_error("cannot start " + argv[0]);
+  return pid;
+}
+
+}  // namespace
+
+Process::Process(const std::vector<std::string>& argv,
+                 const std::map<std::string, std::string>& env, const std::string& output_dir) {
+  static int counter = 0;
+  std::string stem = output_dir + "proc" + std::to_string(++counter);
+  out_ = stem + ".out";
+  err_ = stem + ".err";
+  pid_ = Spawn(argv, env, out_, err_);
+}
+
+Process::~Process() {
+  if (Running()) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+}
+
+bool Process::Running() {
+  if (status_) return false;
+  int status = 0;
+  if (waitpid(pid_, &status, WNOHANG) == pid_) {
+    status_ = status;
+    return false;
+  }
+  return true;
+}
+
+std::optional<int> Process::WaitExit(std::chrono::milliseconds deadline) {
+  WaitFor([&] { return !Running(); }, deadline);
+  return status_;
+}
+
+std::string Capture(const std::vector<std::string>& argv,
+                    const std::map<std::string, std::string>& env) {
+  ScratchDir dir;
+  Process p(argv, env, dir.path());
+  p.WaitExit(30s);
+  return p.Stdout();
+}
+
+XServer::XServer(const std::vector<std::string>& extra_args) {
+  // Xvfb picks a free display and writes its number to the descriptor we give it.
+  int fds[2];
+  if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
+  std::vector<std::string> argv = {"Xvfb",      "-displayfd",  std::to_string(fds[1]),
+                                   "-nolisten", "tcp",         "-screen",
+                                   "0",         "1280x1024x24"};
+  argv.insert(argv.end(), extra_args.begin(), extra_args.end());
+  server_ = std::make_unique<Process>(argv, std::map<std::string, std::string>{}, dir_.path());
+  close(fds[1]);
+  std::string number;
+  pollfd p{fds[0], POLLIN, 0};
+  char c;
+  while (poll(&p, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number.push_back(c);
+  close(fds[0]);
+  if (number.empty()) throw std::runtime_error("Xvfb did not start: " + server_->Stderr());
+  display_ = ":" + number;
+}
+
+XServer::~XServer() {
+  if (server_ && server_->Running()) kill(server_->pid(), SIGTERM);
+  if (server_) server_->WaitExit(5s);
+}
+
+std::vector<std::string> XServer::FindWindows(const std::string& name_regex) {
+  std::string out = Capture({"xdotool", "search", "--onlyvisible", "--name", name_regex},
+                            {{"DISPLAY", display_}});
+  std::vector<std::string> ids;
+  std::istringstream in(out);
+  for (std::string id; in >> id;) ids.push_back(id);
+  return ids;
+}
+
+void XServer::PressKeys(const std::string& window, const std::string& keys) {
+  Capture({"xdotool", "windowfocus", "--sync", window}, {{"DISPLAY", display_}});
+  Capture({"xdotool", "key", "--clearmodifiers", keys}, {{"DISPLAY", display_}});
+}
+
+}  // namespace quorvex::e2e

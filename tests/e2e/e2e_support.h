@@ -1,0 +1,76 @@
+// Running the built program as a person would: on its own X server, in a private temporary
+// folder, watching its windows and log files.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorvex::e2e {
+
+using namespace std::chrono_literals;
+
+// Polls `done` until it holds or `deadline` passes.
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds deadline);
+
+std::string ReadFile(const std::string& path);
+
+// A fresh folder under the system's temporary folder, removed at the end.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  const std::string& path() const { return path_; }  // ends with '/'
+
+ private:
+  std::string path_;
+};
+
+// A child process with its output captured in files.
+class Process {
+ public:
+  Process(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
+          const std::string& output_dir);
+  ~Process();
+
+  bool Running();
+  // The exit status once ended (as waitpid reports it); nullopt while running.
+  std::optional<int> WaitExit(std::chrono::milliseconds deadline);
+  std::string Stdout() const { return ReadFile(out_); }
+  std::string Stderr() const { return ReadFile(err_); }
+  pid_t pid() const { return pid_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::optional<int> status_;
+  std::string out_, err_;
+};
+
+// Runs a command to its end and returns its standard output.
+std::string Capture(const std::vector<std::string>& argv,
+                    const std::map<std::string, std::string>& env = {});
+
+// An Xvfb server on a free display.
+class XServer {
+ public:
+  explicit XServer(const std::vector<std::string>& extra_args = {});
+  ~XServer();
+  const std::string& display() const { return display_; }
+
+  // Ids of visible windows whose name matches the regular expression.
+  std::vector<std::string> FindWindows(const std::string& name_regex);
+  // Gives the window the keyboard focus and types `keys` as xdotool names them.
+  void PressKeys(const std::string& window, const std::string& keys);
+
+ private:
+  std::unique_ptr<Process> server_;
+  std::string display_;
+  ScratchDir dir_;
+};
+
+}  // namespace quorvex::e2e

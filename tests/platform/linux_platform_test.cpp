@@ -1,0 +1,154 @@
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/linux/linux.h"
+#include "platform/platform.h"
+
+namespace quorvex::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+class PrivateFolder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string tmpl = fs::temp_directory_path() / "qvx-platform-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+    root_ = tmpl;
+  }
+  void TearDown() override { fs::remove_all(root_); }
+
+  mode_t ModeOf(const fs::path& p) {
+    struct stat st {};
+    EXPECT_EQ(lstat(p.c_str(), &st), 0);
+    return st.st_mode & 0777;
+  }
+
+  fs::path root_;
+};
+
+TEST_F(PrivateFolder, TempDirIsTmpdirOrAPrivateFolderOfTheUser) {
+  fs::create_directory(root_ / "mine");
+  EXPECT_EQ(TempDirFrom((root_ / "mine/../mine").c_str(), root_, getuid()),
+            (root_ / "mine").string() + "/");
+
+  const uid_t uid = getuid();
+  const fs::path own = root_ / ("quorvex-" + std::to_string(uid));
+  EXPECT_EQ(TempDirFrom(nullptr, root_, uid), own.string() + "/");
+  EXPECT_EQ(ModeOf(own), 0700u);
+
+  // A folder left world-writable is made private again.
+  fs::permissions(own, fs::perms::all);
+  EXPECT_EQ(TempDirFrom("", root_, uid), own.string() + "/");
+  EXPECT_EQ(ModeOf(own), 0700u);
+}
+
+TEST_F(PrivateFolder, RefusesAFolderThatIsALinkOrSomebodyElses) {
+  const uid_t uid = getuid();
+  const fs::path name = root_ / ("quorvex-" + std::to_string(uid));
+  fs::create_directory(root_ / "elsewhere");
+  fs::create_directory_symlink(root_ / "elsewhere", name);
+
+  std::string error;
+  EXPECT_EQ(PrivateDirUnder(root_, uid, &error), std::nullopt);
+  EXPECT_NE(error.find("not a directory of its own"), std::string::npos);
+  std::string fallback = TempDirFrom(nullptr, root_, uid);
+  EXPECT_NE(fallback, name.string() + "/");
+  EXPECT_NE(fallback, (root_ / "elsewhere").string() + "/");
+  EXPECT_TRUE(fallback.starts_with(name.string() + "-"));
+  EXPECT_EQ(ModeOf(fallback), 0700u);
+
+  // As another user the same folder belongs to somebody else.
+  fs::remove(name);
+  fs::create_directory(name);
+  EXPECT_EQ(PrivateDirUnder(root_, uid + 1, &error), std::nullopt);
+  ASSERT_EQ(chown(name.c_str(), uid + 1, getgid()), 0) << "tests run as root";
+  EXPECT_EQ(PrivateDirUnder(root_, uid, &error), std::nullopt);
+  EXPECT_NE(error.find("another user"), std::string::npos);
+}
+
+TEST_F(PrivateFolder, LocaleNames) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"zh_CN.UTF-8", "zh-CN"}, {"zh_TW.UTF-8", "zh-TW"}, {"en_US", "en-US"},
+      {"de_DE@euro", "de-DE"},  {"C.UTF-8", ""},          {"POSIX", ""},
+  };
+  for (const auto& [posix, name] : cases) EXPECT_EQ(LocaleNameFromPosix(posix), name) << posix;
+
+  std::ofstream(root_ / "locale") << "# system locale\nLANG=\"zh_CN.UTF-8\"\nLANGUAGE=zh\n";
+  EXPECT_EQ(SystemLocaleFromFile(root_ / "locale"), "zh-CN");
+  EXPECT_EQ(SystemLocaleFromFile(root_ / "missing"), "");
+
+  setenv("LC_ALL", "", 1);
+  setenv("LC_MESSAGES", "zh_CN.UTF-8", 1);
+  setenv("LANG", "en_US.UTF-8", 1);
+  EXPECT_EQ(UserLocaleName(), "zh-CN");
+  unsetenv("LC_MESSAGES");
+  EXPECT_EQ(UserLocaleName(), "en-US");
+}
+
+TEST_F(PrivateFolder, SingleInstanceLockIsHeldUntilTheProcessEnds) {
+  int ready[2], release[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(release), 0);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    char c = AcquireSingleInstanceLock("qvx-test") == InstanceLock::Acquired ? 'y' : 'n';
+    (void)!write(ready[1], &c, 1);
+    (void)!read(release[0], &c, 1);
+    _exit(0);
+  }
+  char c = 0;
+  ASSERT_EQ(read(ready[0], &c, 1), 1);
+  ASSERT_EQ(c, 'y');
+  EXPECT_EQ(AcquireSingleInstanceLock("qvx-test"), InstanceLock::AlreadyHeld);
+  (void)!write(release[1], "x", 1);
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_EQ(AcquireSingleInstanceLock("qvx-test"), InstanceLock::Acquired);
+  EXPECT_EQ(AcquireSingleInstanceLock("qvx-test"), InstanceLock::AlreadyHeld);
+  EXPECT_EQ(ModeOf(TempDir() + "qvx-test.lock"), 0600u);
+}
+
+TEST_F(PrivateFolder, FilesAreAppendedOwnerOnlyAndErrorsRaise) {
+  IFileSystem& files = LocalFileSystem();
+  const std::string path = root_ / "sub/dir/a.log";
+  files.CreateDirectories(root_ / "sub/dir");
+  {
+    auto f = files.OpenAppend(path);
+    f->Append("one\r\n");
+    EXPECT_EQ(f->Size(), 5u);
+  }
+  files.OpenAppend(path)->Append("two\r\n");
+  EXPECT_EQ(ModeOf(path), 0600u);
+  std::ifstream in(path, std::ios::binary);
+  std::string content((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_EQ(content, "one\r\ntwo\r\n");
+
+  files.Rename(path, root_ / "b.log");
+  EXPECT_FALSE(files.Exists(path));
+  EXPECT_TRUE(files.Exists(root_ / "b.log"));
+  EXPECT_THROW(files.Rename(path, root_ / "c.log"), std::system_error);
+  EXPECT_THROW(files.Remove(path), std::system_error);
+  EXPECT_THROW(files.OpenAppend(root_ / "none/x.log"), std::system_error);
+}
+
+TEST(Platform, ExecutableAndResources) {
+  EXPECT_EQ(ExecutableBaseName(), "platform_tests");
+  EXPECT_TRUE(ExecutableDir().ends_with("/"));
+  EXPECT_TRUE(fs::exists(ExecutableDir() + "platform_tests"));
+  EXPECT_TRUE(LoadResource("LANGUAGEINI").has_value());
+  EXPECT_EQ(LoadResource("NOSUCHRESOURCE"), std::nullopt);
+  // Without an application object nothing services the main thread.
+  EXPECT_FALSE(RunOnMainThreadSync([] {}));
+}
+
+}  // namespace
+}  // namespace quorvex::platform
