@@ -32,7 +32,9 @@ TEST(LanguageTable, CompiledInWithBothSectionsAlike) {
   std::string bytes = Resource();
   ASSERT_TRUE(bytes.starts_with("\xEF\xBB\xBF"));
   for (size_t i = 0; i < bytes.size(); ++i) {
-    if (bytes[i] == '\n') ASSERT_EQ(bytes[i - 1], '\r') << "bare LF at " << i;
+    if (bytes[i] == '\n') {
+      ASSERT_EQ(bytes[i - 1], '\r') << "bare LF at " << i;
+    }
   }
   auto keys = KeysInOrder(std::string_view(bytes).substr(3));
   ASSERT_EQ(keys.size(), 2u);
