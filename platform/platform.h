@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quorvex::platform {
 
@@ -85,5 +86,74 @@ class IFileSystem {
 
 // The real file system.
 IFileSystem& LocalFileSystem();
+
+// ---- What the environment checks read from the machine ----
+
+// True when `path` names a regular file (links followed); a directory or nothing is false.
+bool IsRegularFile(const std::string& path);
+
+// Whether DebugOutput writes anything, so that callers skip formatting when it does not.
+bool DebugEnabled();
+
+enum class MessageBoxIcon { NoIcon, Information };
+// Modal message box with a single OK button and `icon`. Called off the main thread it is
+// shown there and waited for; without a widget application it only reaches DebugOutput.
+void ShowMessageBox(const std::string& caption, const std::string& text, MessageBoxIcon icon);
+
+// Monitors of the X server named by $DISPLAY: the most of its RandR monitors, Xinerama
+// heads and X screens. 0 when no display can be opened.
+int MonitorCount();
+
+// The desktop session this process runs in.
+class ISessionInfo {
+ public:
+  virtual ~ISessionInfo() = default;
+  // The session says of itself that it is used from elsewhere.
+  virtual bool SessionReportsRemote() = 0;
+  // This process's session; nullopt when it cannot be told.
+  virtual std::optional<std::string> CurrentSessionId() = 0;
+  // The session in front of the console of the seat that `session` belongs to; nullopt when
+  // none is published.
+  virtual std::optional<std::string> ConsoleSessionId(const std::string& session) = 0;
+};
+ISessionInfo& SessionInfo();
+
+// One disk drive as the system names it; nullopt for a value that cannot be read.
+struct DiskDriveInfo {
+  std::optional<std::string> Identifier;
+  std::optional<std::string> Caption;
+};
+
+// One firmware or system identification record.
+struct BiosInfo {
+  std::optional<std::string> Manufacturer;
+  std::optional<std::string> Caption;
+};
+
+// Hardware and system facts. The three lists come in the source's own order and throw
+// std::runtime_error when the source cannot be read at all.
+class IMachineInfo {
+ public:
+  virtual ~IMachineInfo() = default;
+  virtual std::vector<std::optional<std::string>> VideoControllerNames() = 0;
+  virtual std::vector<DiskDriveInfo> DiskDrives() = 0;
+  virtual std::vector<BiosInfo> BiosInfos() = 0;
+  // The running kernel's release text; nullopt when unreadable.
+  virtual std::optional<std::string> KernelRelease() = 0;
+  // Bytes of memory the system can use; 0 when the query fails.
+  virtual uint64_t TotalPhysicalMemory() = 0;
+  // Logical processors online when the program started.
+  virtual int LogicalProcessorCount() = 0;
+};
+IMachineInfo& MachineInfo();
+
+class IProcessTable {
+ public:
+  virtual ~IProcessTable() = default;
+  // Calls `visit` with the executable file name of each running process, in the table's own
+  // order, until `visit` answers false. A process that cannot be named is left out.
+  virtual void ForEachProcess(const std::function<bool(std::string_view exe_name)>& visit) = 0;
+};
+IProcessTable& ProcessTable();
 
 }  // namespace quorvex::platform

@@ -131,9 +131,10 @@ XServer::XServer(const std::vector<std::string>& extra_args) {
   // Xvfb picks a free display and writes its number to the descriptor we give it.
   int fds[2];
   if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
-  std::vector<std::string> argv = {"Xvfb",      "-displayfd",  std::to_string(fds[1]),
-                                   "-nolisten", "tcp",         "-screen",
-                                   "0",         "1280x1024x24"};
+  // -noreset: a server that resets when its last client leaves refuses connections meanwhile.
+  std::vector<std::string> argv = {"Xvfb",     "-displayfd", std::to_string(fds[1]),
+                                   "-noreset", "-nolisten",  "tcp",
+                                   "-screen",  "0",          "1280x1024x24"};
   argv.insert(argv.end(), extra_args.begin(), extra_args.end());
   server_ = std::make_unique<Process>(argv, std::map<std::string, std::string>{}, dir_.path());
   close(fds[1]);

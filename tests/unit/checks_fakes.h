@@ -1,0 +1,192 @@
+// A machine made up for the environment checks: session, hardware, processes, log, markers.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "checks/utils.h"
+#include "common/format.h"
+#include "common/language.h"
+#include "common/log.h"
+#include "platform/platform.h"
+
+namespace quorvex::testing {
+
+class FakeSession : public platform::ISessionInfo {
+ public:
+  bool Remote = false;
+  std::optional<std::string> Own, Console;
+  bool Throws = false;
+  int Calls = 0;
+  std::string ConsoleAskedFor;
+
+  bool SessionReportsRemote() override {
+    ++Calls;
+    if (Throws) throw std::runtime_error("session query failed");
+    return Remote;
+  }
+  std::optional<std::string> CurrentSessionId() override {
+    ++Calls;
+    return Own;
+  }
+  std::optional<std::string> ConsoleSessionId(const std::string& session) override {
+    ++Calls;
+    ConsoleAskedFor = session;
+    return Console;
+  }
+};
+
+class FakeMachine : public platform::IMachineInfo {
+ public:
+  std::vector<std::optional<std::string>> Video;
+  std::vector<platform::DiskDriveInfo> Disks;
+  std::vector<platform::BiosInfo> Bios;
+  // A source that cannot be read throws this message.
+  std::optional<std::string> VideoError, DiskError, BiosError;
+  std::optional<std::string> Kernel = "6.1.0-13-amd64";
+  uint64_t Memory = 16ull << 30;
+  int Cpus = 8;
+  int Queries = 0, BiosQueries = 0;
+
+  std::vector<std::optional<std::string>> VideoControllerNames() override {
+    ++Queries;
+    if (VideoError) throw std::runtime_error(*VideoError);
+    return Video;
+  }
+  std::vector<platform::DiskDriveInfo> DiskDrives() override {
+    ++Queries;
+    if (DiskError) throw std::runtime_error(*DiskError);
+    return Disks;
+  }
+  std::vector<platform::BiosInfo> BiosInfos() override {
+    ++Queries;
+    ++BiosQueries;
+    if (BiosError) throw std::runtime_error(*BiosError);
+    return Bios;
+  }
+  std::optional<std::string> KernelRelease() override { return Kernel; }
+  uint64_t TotalPhysicalMemory() override { return Memory; }
+  int LogicalProcessorCount() override { return Cpus; }
+};
+
+class FakeProcesses : public platform::IProcessTable {
+ public:
+  std::vector<std::string> Names;
+  int Walks = 0;
+
+  void ForEachProcess(const std::function<bool(std::string_view)>& visit) override {
+    ++Walks;
+    for (const std::string& name : Names) {
+      if (!visit(name)) return;
+    }
+  }
+};
+
+// Keeps every line as "LEVEL message".
+class FakeLog : public ILogWriter {
+ public:
+  std::vector<std::string> Lines;
+
+  using ILogWriter::Debug;
+  using ILogWriter::DebugFmt;
+  using ILogWriter::Error;
+  using ILogWriter::ErrorFmt;
+  using ILogWriter::Info;
+  using ILogWriter::InfoFmt;
+  using ILogWriter::Log;
+  using ILogWriter::LogFmt;
+  using ILogWriter::Warn;
+  using ILogWriter::WarnFmt;
+
+  void Log(TLogType type, std::string_view message, std::string_view) override {
+    Lines.push_back(std::string(LogTypeName(type)) + " " + std::string(message));
+  }
+  void Log(TLogType type, std::string_view message, FmtArgs args, std::string_view tag) override {
+    Log(type, Format(message, args), tag);
+  }
+  void LogFmt(TLogType type, std::string_view m, FmtArgs a, std::string_view t) override {
+    Log(type, m, a, t);
+  }
+  void Debug(std::string_view m, std::string_view t) override { Log(TLogType::Debug, m, t); }
+  void Debug(std::string_view m, FmtArgs a, std::string_view t) override {
+    Log(TLogType::Debug, m, a, t);
+  }
+  void DebugFmt(std::string_view m, FmtArgs a, std::string_view t) override {
+    Log(TLogType::Debug, m, a, t);
+  }
+  void Info(std::string_view m, std::string_view t) override { Log(TLogType::Info, m, t); }
+  void Info(std::string_view m, FmtArgs a, std::string_view t) override {
+    Log(TLogType::Info, m, a, t);
+  }
+  void InfoFmt(std::string_view m, FmtArgs a, std::string_view t) override {
+    Log(TLogType::Info, m, a, t);
+  }
+  void Warn(std::string_view m, std::string_view t) override { Log(TLogType::Warning, m, t); }
+  void Warn(std::string_view m, FmtArgs a, std::string_view t) override {
+    Log(TLogType::Warning, m, a, t);
+  }
+  void WarnFmt(std::string_view m, FmtArgs a, std::string_view t) override {
+    Log(TLogType::Warning, m, a, t);
+  }
+  void Error(std::string_view m, std::string_view t) override { Log(TLogType::Error, m, t); }
+  void Error(std::string_view m, FmtArgs a, std::string_view t) override {
+    Log(TLogType::Error, m, a, t);
+  }
+  void ErrorFmt(std::string_view m, FmtArgs a, std::string_view t) override {
+    Log(TLogType::Error, m, a, t);
+  }
+  std::vector<std::string> GetAppendersClassNames() override { return {}; }
+  std::vector<std::shared_ptr<ILogAppender>> GetAppenders() override { return {}; }
+  void AddAppender(std::shared_ptr<ILogAppender>) override {}
+  void DelAppender(const std::shared_ptr<ILogAppender>&) override {}
+  size_t AppendersCount() override { return 0; }
+};
+
+// The shipped string table in one of its languages.
+inline const TNwI18n& ShippedStrings(const std::string& section) {
+  static const TNwI18n en(platform::LoadResource("LANGUAGEINI"), "en-us");
+  static const TNwI18n zh(platform::LoadResource("LANGUAGEINI"), "zh-cn");
+  return section == "zh-cn" ? zh : en;
+}
+
+struct FakeBox {
+  std::string Caption, Text;
+};
+
+// One made-up machine; Env() wires it into the checks.
+struct FakeMachineRoom {
+  FakeSession Session;
+  FakeMachine Machine;
+  FakeProcesses Processes;
+  FakeLog Log;
+  std::set<std::string, std::less<>> Markers;
+  std::vector<std::string> DebugLines;
+  bool DebugOn = false;
+  std::vector<FakeBox> Boxes;
+  const INwI8n* Strings = &ShippedStrings("en-us");
+
+  TNwCheckEnv Env() {
+    return TNwCheckEnv{
+        .MarkerPresent = [this](std::string_view name) { return Markers.contains(name); },
+        .Session = Session,
+        .Machine = Machine,
+        .Processes = Processes,
+        .Log = Log,
+        .Strings = *Strings,
+        .Debug = DebugOn ? std::function<void(std::string_view)>(
+                               [this](std::string_view line) { DebugLines.emplace_back(line); })
+                         : nullptr,
+        .ShowInformation =
+            [this](const std::string& caption, const std::string& text) {
+              Boxes.push_back({caption, text});
+            },
+    };
+  }
+};
+
+}  // namespace quorvex::testing
