@@ -506,48 +506,6 @@ void TLogWriter::Log(TLogType type, std::string_view message, FmtArgs args, std:
   if (Accepts(type)) Enqueue(type, Format(message, args), tag);
 }
 
-void TLogWriter::LogFmt(TLogType type, std::string_view message, FmtArgs args,
-                        std::string_view tag) {
-  Log(type, message, args, tag);
-}
-
-void TLogWriter::Debug(std::string_view message, std::string_view tag) {
-  Log(TLogType::Debug, message, tag);
-}
-void TLogWriter::Debug(std::string_view message, FmtArgs args, std::string_view tag) {
-  Log(TLogType::Debug, message, args, tag);
-}
-void TLogWriter::DebugFmt(std::string_view message, FmtArgs args, std::string_view tag) {
-  Log(TLogType::Debug, message, args, tag);
-}
-void TLogWriter::Info(std::string_view message, std::string_view tag) {
-  Log(TLogType::Info, message, tag);
-}
-void TLogWriter::Info(std::string_view message, FmtArgs args, std::string_view tag) {
-  Log(TLogType::Info, message, args, tag);
-}
-void TLogWriter::InfoFmt(std::string_view message, FmtArgs args, std::string_view tag) {
-  Log(TLogType::Info, message, args, tag);
-}
-void TLogWriter::Warn(std::string_view message, std::string_view tag) {
-  Log(TLogType::Warning, message, tag);
-}
-void TLogWriter::Warn(std::string_view message, FmtArgs args, std::string_view tag) {
-  Log(TLogType::Warning, message, args, tag);
-}
-void TLogWriter::WarnFmt(std::string_view message, FmtArgs args, std::string_view tag) {
-  Log(TLogType::Warning, message, args, tag);
-}
-void TLogWriter::Error(std::string_view message, std::string_view tag) {
-  Log(TLogType::Error, message, tag);
-}
-void TLogWriter::Error(std::string_view message, FmtArgs args, std::string_view tag) {
-  Log(TLogType::Error, message, args, tag);
-}
-void TLogWriter::ErrorFmt(std::string_view message, FmtArgs args, std::string_view tag) {
-  Log(TLogType::Error, message, args, tag);
-}
-
 std::vector<std::string> TLogWriter::GetAppendersClassNames() {
   std::vector<std::string> names;
   for (const auto& appender : GetAppenders()) names.push_back(ClassNameOf(*appender));

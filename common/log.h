@@ -283,22 +283,9 @@ class ILogWriter {
  public:
   virtual ~ILogWriter() = default;
 
-  virtual void Debug(std::string_view message, std::string_view tag) = 0;
-  virtual void Debug(std::string_view message, FmtArgs args, std::string_view tag) = 0;
-  virtual void DebugFmt(std::string_view message, FmtArgs args, std::string_view tag) = 0;
-  virtual void Info(std::string_view message, std::string_view tag) = 0;
-  virtual void Info(std::string_view message, FmtArgs args, std::string_view tag) = 0;
-  virtual void InfoFmt(std::string_view message, FmtArgs args, std::string_view tag) = 0;
-  virtual void Warn(std::string_view message, std::string_view tag) = 0;
-  virtual void Warn(std::string_view message, FmtArgs args, std::string_view tag) = 0;
-  virtual void WarnFmt(std::string_view message, FmtArgs args, std::string_view tag) = 0;
-  virtual void Error(std::string_view message, std::string_view tag) = 0;
-  virtual void Error(std::string_view message, FmtArgs args, std::string_view tag) = 0;
-  virtual void ErrorFmt(std::string_view message, FmtArgs args, std::string_view tag) = 0;
+  // Every level operation ends in one of these two.
   virtual void Log(TLogType type, std::string_view message, std::string_view tag) = 0;
   virtual void Log(TLogType type, std::string_view message, FmtArgs args, std::string_view tag) = 0;
-  virtual void LogFmt(TLogType type, std::string_view message, FmtArgs args,
-                      std::string_view tag) = 0;
 
   virtual std::vector<std::string> GetAppendersClassNames() = 0;
   virtual std::vector<std::shared_ptr<ILogAppender>> GetAppenders() = 0;
@@ -306,20 +293,32 @@ class ILogWriter {
   virtual void DelAppender(const std::shared_ptr<ILogAppender>& appender) = 0;
   virtual size_t AppendersCount() = 0;
 
+  void LogFmt(TLogType y, std::string_view m, FmtArgs a, std::string_view t) { Log(y, m, a, t); }
+  void Debug(std::string_view m, std::string_view t) { Log(TLogType::Debug, m, t); }
+  void Debug(std::string_view m, FmtArgs a, std::string_view t) { Log(TLogType::Debug, m, a, t); }
+  void DebugFmt(std::string_view m, FmtArgs a, std::string_view t) { Debug(m, a, t); }
+  void Info(std::string_view m, std::string_view t) { Log(TLogType::Info, m, t); }
+  void Info(std::string_view m, FmtArgs a, std::string_view t) { Log(TLogType::Info, m, a, t); }
+  void InfoFmt(std::string_view m, FmtArgs a, std::string_view t) { Info(m, a, t); }
+  void Warn(std::string_view m, std::string_view t) { Log(TLogType::Warning, m, t); }
+  void Warn(std::string_view m, FmtArgs a, std::string_view t) { Log(TLogType::Warning, m, a, t); }
+  void WarnFmt(std::string_view m, FmtArgs a, std::string_view t) { Warn(m, a, t); }
+  void Error(std::string_view m, std::string_view t) { Log(TLogType::Error, m, t); }
+  void Error(std::string_view m, FmtArgs a, std::string_view t) { Log(TLogType::Error, m, a, t); }
+  void ErrorFmt(std::string_view m, FmtArgs a, std::string_view t) { Error(m, a, t); }
+
   // Braced argument lists: Info("keyboard hook success, id:%d", {id}, "").
   using Args = std::initializer_list<FmtArg>;
   void Debug(std::string_view m, Args a, std::string_view t) { Debug(m, Span(a), t); }
-  void DebugFmt(std::string_view m, Args a, std::string_view t) { DebugFmt(m, Span(a), t); }
+  void DebugFmt(std::string_view m, Args a, std::string_view t) { Debug(m, Span(a), t); }
   void Info(std::string_view m, Args a, std::string_view t) { Info(m, Span(a), t); }
-  void InfoFmt(std::string_view m, Args a, std::string_view t) { InfoFmt(m, Span(a), t); }
+  void InfoFmt(std::string_view m, Args a, std::string_view t) { Info(m, Span(a), t); }
   void Warn(std::string_view m, Args a, std::string_view t) { Warn(m, Span(a), t); }
-  void WarnFmt(std::string_view m, Args a, std::string_view t) { WarnFmt(m, Span(a), t); }
+  void WarnFmt(std::string_view m, Args a, std::string_view t) { Warn(m, Span(a), t); }
   void Error(std::string_view m, Args a, std::string_view t) { Error(m, Span(a), t); }
-  void ErrorFmt(std::string_view m, Args a, std::string_view t) { ErrorFmt(m, Span(a), t); }
+  void ErrorFmt(std::string_view m, Args a, std::string_view t) { Error(m, Span(a), t); }
   void Log(TLogType y, std::string_view m, Args a, std::string_view t) { Log(y, m, Span(a), t); }
-  void LogFmt(TLogType y, std::string_view m, Args a, std::string_view t) {
-    LogFmt(y, m, Span(a), t);
-  }
+  void LogFmt(TLogType y, std::string_view m, Args a, std::string_view t) { Log(y, m, Span(a), t); }
 
  private:
   static FmtArgs Span(Args a) { return FmtArgs(a.begin(), a.size()); }
@@ -341,32 +340,10 @@ class TLogWriter final : public ILogWriter {
   // threads and tears the sinks down. Lines logged afterwards are dropped quietly.
   void Shutdown();
 
-  using ILogWriter::Debug;
-  using ILogWriter::DebugFmt;
-  using ILogWriter::Error;
-  using ILogWriter::ErrorFmt;
-  using ILogWriter::Info;
-  using ILogWriter::InfoFmt;
   using ILogWriter::Log;
-  using ILogWriter::LogFmt;
-  using ILogWriter::Warn;
-  using ILogWriter::WarnFmt;
 
-  void Debug(std::string_view message, std::string_view tag) override;
-  void Debug(std::string_view message, FmtArgs args, std::string_view tag) override;
-  void DebugFmt(std::string_view message, FmtArgs args, std::string_view tag) override;
-  void Info(std::string_view message, std::string_view tag) override;
-  void Info(std::string_view message, FmtArgs args, std::string_view tag) override;
-  void InfoFmt(std::string_view message, FmtArgs args, std::string_view tag) override;
-  void Warn(std::string_view message, std::string_view tag) override;
-  void Warn(std::string_view message, FmtArgs args, std::string_view tag) override;
-  void WarnFmt(std::string_view message, FmtArgs args, std::string_view tag) override;
-  void Error(std::string_view message, std::string_view tag) override;
-  void Error(std::string_view message, FmtArgs args, std::string_view tag) override;
-  void ErrorFmt(std::string_view message, FmtArgs args, std::string_view tag) override;
   void Log(TLogType type, std::string_view message, std::string_view tag) override;
   void Log(TLogType type, std::string_view message, FmtArgs args, std::string_view tag) override;
-  void LogFmt(TLogType type, std::string_view message, FmtArgs args, std::string_view tag) override;
 
   std::vector<std::string> GetAppendersClassNames() override;
   std::vector<std::shared_ptr<ILogAppender>> GetAppenders() override;

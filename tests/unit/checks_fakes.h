@@ -92,53 +92,13 @@ class FakeLog : public ILogWriter {
  public:
   std::vector<std::string> Lines;
 
-  using ILogWriter::Debug;
-  using ILogWriter::DebugFmt;
-  using ILogWriter::Error;
-  using ILogWriter::ErrorFmt;
-  using ILogWriter::Info;
-  using ILogWriter::InfoFmt;
   using ILogWriter::Log;
-  using ILogWriter::LogFmt;
-  using ILogWriter::Warn;
-  using ILogWriter::WarnFmt;
 
   void Log(TLogType type, std::string_view message, std::string_view) override {
     Lines.push_back(std::string(LogTypeName(type)) + " " + std::string(message));
   }
   void Log(TLogType type, std::string_view message, FmtArgs args, std::string_view tag) override {
     Log(type, Format(message, args), tag);
-  }
-  void LogFmt(TLogType type, std::string_view m, FmtArgs a, std::string_view t) override {
-    Log(type, m, a, t);
-  }
-  void Debug(std::string_view m, std::string_view t) override { Log(TLogType::Debug, m, t); }
-  void Debug(std::string_view m, FmtArgs a, std::string_view t) override {
-    Log(TLogType::Debug, m, a, t);
-  }
-  void DebugFmt(std::string_view m, FmtArgs a, std::string_view t) override {
-    Log(TLogType::Debug, m, a, t);
-  }
-  void Info(std::string_view m, std::string_view t) override { Log(TLogType::Info, m, t); }
-  void Info(std::string_view m, FmtArgs a, std::string_view t) override {
-    Log(TLogType::Info, m, a, t);
-  }
-  void InfoFmt(std::string_view m, FmtArgs a, std::string_view t) override {
-    Log(TLogType::Info, m, a, t);
-  }
-  void Warn(std::string_view m, std::string_view t) override { Log(TLogType::Warning, m, t); }
-  void Warn(std::string_view m, FmtArgs a, std::string_view t) override {
-    Log(TLogType::Warning, m, a, t);
-  }
-  void WarnFmt(std::string_view m, FmtArgs a, std::string_view t) override {
-    Log(TLogType::Warning, m, a, t);
-  }
-  void Error(std::string_view m, std::string_view t) override { Log(TLogType::Error, m, t); }
-  void Error(std::string_view m, FmtArgs a, std::string_view t) override {
-    Log(TLogType::Error, m, a, t);
-  }
-  void ErrorFmt(std::string_view m, FmtArgs a, std::string_view t) override {
-    Log(TLogType::Error, m, a, t);
   }
   std::vector<std::string> GetAppendersClassNames() override { return {}; }
   std::vector<std::shared_ptr<ILogAppender>> GetAppenders() override { return {}; }
