@@ -1,5 +1,6 @@
 // Entry point: tells the kinds of start apart and runs the one asked for.
 #include <QApplication>
+#include <QPointer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -7,9 +8,12 @@
 #include <vector>
 
 #include "app/launch.h"
+#include "app/runtime.h"
+#include "checks/mainform.h"
 #include "common/application.h"
 #include "common/language.h"
 #include "common/log.h"
+#include "exam/exam.h"
 #include "platform/platform.h"
 
 namespace quorvex {
@@ -25,9 +29,16 @@ bool HaveDisplay() {
   return false;
 }
 
-int RunLaunch(int argc, char** argv, const std::string& url) {
-  if (!HaveDisplay()) return 1;
-  QApplication app(argc, argv);
+int RunBrowserProcess(int argc, char** argv, const std::vector<std::string>& arguments) {
+  const bool helper = ClassifyCommandLine(arguments) == StartKind::SubProcess;
+  if (!helper && !HaveDisplay()) return 1;
+  TCefApplication runtime;
+  std::string proto = EarlyValue(arguments[0], "proto");
+  runtime.SetSecureOrigin(proto.empty() ? std::string(kDefaultProto) : proto,
+                          EarlyValue(arguments[0], "domain"));
+  int exit_code = 0;
+  if (!runtime.StartMainProcess(argc, argv, &exit_code)) return exit_code;
+
   ILogWriter& log = GlobalLogWriter();
   log.Info("-------------------------  start ---------------------", "");
 
@@ -43,7 +54,7 @@ int RunLaunch(int argc, char** argv, const std::string& url) {
       break;
   }
 
-  LaunchCheck check = CheckLaunchUrl(url);
+  LaunchCheck check = CheckLaunchUrl(arguments[0]);
   switch (check.outcome) {
     case LaunchOutcome::QuietEnd:
       return 0;
@@ -57,8 +68,18 @@ int RunLaunch(int argc, char** argv, const std::string& url) {
   const LaunchParameters& p = LaunchParameters::Get();
   platform::DebugOutput("launch accepted: eid=" + p.eid + " domain=" + p.domain +
                         " proto=" + p.proto + " args=" + p.args);
-  // The pre-exam check window takes over from here once it exists.
-  return 0;
+
+  TNwMainFormSetup setup;
+  setup.CreateExamForm = NewExamForm<TFrmExam>;
+  QPointer<TFrmMain> main_form = new TFrmMain(std::move(setup));
+  // The check window is the main window, hidden during the exam: closing it ends the program.
+  main_form->setAttribute(Qt::WA_DeleteOnClose);
+  QObject::connect(main_form, &QObject::destroyed, qApp, &QCoreApplication::quit);
+  main_form->show();
+  int code = QApplication::exec();
+  // Windows and their pages go before the runtime that serves them.
+  delete main_form;
+  return code;
 }
 
 int Run(int argc, char** argv) {
@@ -79,11 +100,10 @@ int Run(int argc, char** argv) {
       return 0;
     }
     case StartKind::SubProcess:
-      return 0;
     case StartKind::Launch:
       break;
   }
-  return RunLaunch(argc, argv, arguments[0]);
+  return RunBrowserProcess(argc, argv, arguments);
 }
 
 }  // namespace

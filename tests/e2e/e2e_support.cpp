@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -148,6 +149,7 @@ XServer::XServer(const std::vector<std::string>& extra_args) {
 }
 
 XServer::~XServer() {
+  window_manager_.reset();
   if (server_ && server_->Running()) kill(server_->pid(), SIGTERM);
   if (server_) server_->WaitExit(5s);
 }
@@ -164,6 +166,42 @@ std::vector<std::string> XServer::FindWindows(const std::string& name_regex) {
 void XServer::PressKeys(const std::string& window, const std::string& keys) {
   Capture({"xdotool", "windowfocus", "--sync", window}, {{"DISPLAY", display_}});
   Capture({"xdotool", "key", "--clearmodifiers", keys}, {{"DISPLAY", display_}});
+}
+
+}  // namespace quorvex::e2e
+
+namespace quorvex::e2e {
+
+void XServer::StartWindowManager() {
+  window_manager_ = std::make_unique<Process>(
+      std::vector<std::string>{"openbox"},
+      std::map<std::string, std::string>{{"DISPLAY", display_}}, dir_.path());
+  WaitFor(
+      [&] {
+        return Capture({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}, {{"DISPLAY", display_}})
+                   .find("window id") != std::string::npos;
+      },
+      10s);
+}
+
+void XServer::Type(const std::string& keys) {
+  Capture({"xdotool", "key", "--clearmodifiers", keys}, {{"DISPLAY", display_}});
+}
+
+void XServer::Click(int x, int y) {
+  Capture({"xdotool", "mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"},
+          {{"DISPLAY", display_}});
+}
+
+std::vector<int> XServer::Geometry(const std::string& window) {
+  std::string out =
+      Capture({"xdotool", "getwindowgeometry", "--shell", window}, {{"DISPLAY", display_}});
+  std::vector<int> g;
+  for (const char* key : {"X=", "Y=", "WIDTH=", "HEIGHT="}) {
+    size_t at = out.find(key);
+    g.push_back(at == std::string::npos ? 0 : std::atoi(out.c_str() + at + std::strlen(key)));
+  }
+  return g;
 }
 
 }  // namespace quorvex::e2e

@@ -63,13 +63,23 @@ class XServer {
   ~XServer();
   const std::string& display() const { return display_; }
 
+  // Starts a window manager (openbox) and waits until it manages the screen.
+  void StartWindowManager();
+
   // Ids of visible windows whose name matches the regular expression.
   std::vector<std::string> FindWindows(const std::string& name_regex);
   // Gives the window the keyboard focus and types `keys` as xdotool names them.
   void PressKeys(const std::string& window, const std::string& keys);
+  // Types `keys` into whatever window has the focus.
+  void Type(const std::string& keys);
+  // Clicks with the left button at a point of the screen.
+  void Click(int x, int y);
+  // The window's position and size on the screen: x, y, width, height.
+  std::vector<int> Geometry(const std::string& window);
 
  private:
   std::unique_ptr<Process> server_;
+  std::unique_ptr<Process> window_manager_;
   std::string display_;
   ScratchDir dir_;
 };

@@ -1,0 +1,126 @@
+#include "app/runtime.h"
+
+#include <QtWebEngineCore/private/qtwebenginecoreglobal_p.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <regex>
+
+#include "common/format.h"
+#include "common/text.h"
+#include "platform/platform.h"
+
+namespace quorvex {
+namespace {
+
+TCefApplication* g_runtime = nullptr;
+
+bool IsHelperProcess(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strncmp(argv[i], "--type=", 7) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string BuildUserAgent(std::string_view default_agent) {
+  const std::string product = Format("Chrome/81.0 %s/%d", {kProductName, kProductVersion});
+  std::string agent =
+      std::regex_replace(std::string(default_agent), std::regex(R"( ?QtWebEngine/[0-9.]+)"), "");
+  std::regex chrome(R"(Chrome/[0-9.]+)");
+  if (std::regex_search(agent, chrome)) return std::regex_replace(agent, chrome, product);
+  return agent + " " + product;
+}
+
+std::vector<std::string> RuntimeSwitches(const std::string& temp_dir, const std::string& proto,
+                                         const std::string& domain) {
+  return {
+      "--enable-media-stream=1",
+      "--use-fake-ui-for-media-stream",
+      "--disable-spell-checking",
+      "--unsafely-treat-insecure-origin-as-secure=" +
+          Format("%s://%s", {proto.empty() ? std::string("http") : proto, domain}),
+      "--enable-logging",
+      "--log-file=" + temp_dir + "quorvex-bs.log",
+      "--log-level=2",
+      "--lang=en-US",
+  };
+}
+
+std::vector<std::string> AllowedOutsideSwitches(std::string_view flags) {
+  static const std::regex allowed(
+      R"(--(no-sandbox|disable-gpu|disable-gpu-compositing|disable-dev-shm-usage|use-gl=(swiftshader|egl|angle)|use-angle=swiftshader))");
+  std::vector<std::string> kept;
+  for (std::string_view piece : SplitString(flags, ' ')) {
+    std::string flag(Trim(piece));
+    if (std::regex_match(flag, allowed)) kept.push_back(flag);
+  }
+  return kept;
+}
+
+TCefApplication::TCefApplication() {
+  g_runtime = this;
+}
+
+TCefApplication::~TCefApplication() {
+  // Pages go before their profile, the profile before the engine's application object.
+  delete FProfile;
+  FApplication.reset();
+  if (g_runtime == this) g_runtime = nullptr;
+}
+
+TCefApplication* TCefApplication::Instance() {
+  return g_runtime;
+}
+
+void TCefApplication::SetSecureOrigin(std::string proto, std::string domain) {
+  FProto = proto.empty() ? "http" : std::move(proto);
+  FDomain = std::move(domain);
+}
+
+bool TCefApplication::StartMainProcess(int argc, char** argv, int* exit_code) {
+  if (IsHelperProcess(argc, argv)) {
+    *exit_code = QtWebEngineCore::processMain(argc, const_cast<const char**>(argv));
+    return false;
+  }
+  // The engine starts this same executable for its helper processes.
+  setenv("QTWEBENGINEPROCESS_PATH", platform::ExecutablePath().c_str(), 1);
+  // Switches from outside could attach developer tools or turn web security off.
+  const char* outside = std::getenv("QTWEBENGINE_CHROMIUM_FLAGS");
+  std::vector<std::string> kept = AllowedOutsideSwitches(outside ? outside : "");
+  for (const char* var : {"QTWEBENGINE_REMOTE_DEBUGGING", "QTWEBENGINE_INSPECTOR_SERVER"}) {
+    unsetenv(var);
+  }
+
+  // The engine takes its switches from this variable: ours, and of the outside ones only
+  // the harmless few.
+  std::string temp_dir;
+  try {
+    temp_dir = platform::TempDir();
+  } catch (const std::exception& e) {
+    platform::DebugOutput(std::string("runtime: ") + e.what());
+  }
+  std::string flags;
+  for (const std::string& s : RuntimeSwitches(temp_dir, FProto, FDomain)) flags += s + " ";
+  for (const std::string& s : kept) flags += s + " ";
+  setenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.c_str(), 1);
+
+  // Never the caller's arguments: the engine would read switches from them too.
+  FArgStorage = {argv[0]};
+  for (std::string& s : FArgStorage) FArgv.push_back(s.data());
+  FArgc = static_cast<int>(FArgv.size());
+  FArgv.push_back(nullptr);
+  FApplication = std::make_unique<QApplication>(FArgc, FArgv.data());
+
+  FProfile = new QWebEngineProfile(QStringLiteral("quorvex"));
+  FProfile->setCachePath(QString::fromStdString(temp_dir + "quorvex-cache"));
+  FProfile->setPersistentStoragePath(QString::fromStdString(temp_dir + "quorvex-userdata"));
+  FProfile->setHttpUserAgent(
+      QString::fromStdString(BuildUserAgent(FProfile->httpUserAgent().toStdString())));
+  FProfile->setHttpAcceptLanguage(QStringLiteral("en-US"));
+  FProfile->setSpellCheckEnabled(false);
+  return true;
+}
+
+}  // namespace quorvex

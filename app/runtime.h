@@ -1,0 +1,58 @@
+// The embedded browser runtime (Qt WebEngine): configured once per process before the
+// application object exists. The executable also serves as the runtime's helper processes.
+#pragma once
+
+#include <QApplication>
+#include <QWebEngineProfile>
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvex {
+
+inline constexpr std::string_view kProductName = "TvQdxBrowser";
+inline constexpr int kProductVersion = 8;
+
+// The engine's default User-Agent with its Chrome token replaced by ours and its own
+// "QtWebEngine/x" token removed.
+std::string BuildUserAgent(std::string_view default_agent);
+
+// The runtime's command-line switches for a launch of `proto`://`domain`.
+std::vector<std::string> RuntimeSwitches(const std::string& temp_dir, const std::string& proto,
+                                         const std::string& domain);
+
+// Of the switches handed in through the environment, only those that a root user on a
+// virtual display needs; they give a candidate nothing (no debugging, no web security off).
+std::vector<std::string> AllowedOutsideSwitches(std::string_view flags);
+
+class TCefApplication {
+ public:
+  TCefApplication();
+  ~TCefApplication();
+
+  // The early `proto` ("http" when empty) and `domain` of the launch.
+  void SetSecureOrigin(std::string proto, std::string domain);
+
+  // In a helper process (started with the runtime's "--type=" arguments) runs its work and
+  // answers false with the exit code in `exit_code`. In the browser process creates the
+  // application object, configures the profile and answers true.
+  bool StartMainProcess(int argc, char** argv, int* exit_code);
+
+  QWebEngineProfile* Profile() const { return FProfile; }
+
+  // The one runtime of the process; null before it is created.
+  static TCefApplication* Instance();
+
+ private:
+  std::string FProto = "http";
+  std::string FDomain;
+  std::vector<std::string> FArgStorage;
+  std::vector<char*> FArgv;
+  int FArgc = 0;
+  std::unique_ptr<QApplication> FApplication;
+  QWebEngineProfile* FProfile = nullptr;
+};
+
+}  // namespace quorvex

@@ -1,0 +1,20 @@
+// The pages and files of the demo exam site.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quorvex::demo {
+
+std::string HtmlEscape(std::string_view text);
+
+std::string StartPage(std::string_view launch_url);
+// `query`: the raw query as requested; the page's script shows it too, as the browser sees it.
+std::string ExamPage(std::string_view eid, std::string_view query);
+std::string NotesPage();
+std::string NotFoundPage();
+// A one-page PDF that viewers open.
+std::string SamplePdf();
+std::string SampleText();
+
+}  // namespace quorvex::demo

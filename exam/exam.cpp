@@ -1,0 +1,267 @@
+#include "exam/exam.h"
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QWebEngineCertificateError>
+#include <QWebEngineLoadingInfo>
+
+#include <cmath>
+
+#include "app/runtime.h"
+#include "common/CommonFunction.h"
+#include "common/application.h"
+#include "platform/platform.h"
+
+namespace quorvex {
+
+QPointer<TFrmExam> FrmExam;
+
+namespace {
+
+std::string Resource(const char* name) {
+  return platform::LoadResource(name).value_or("");
+}
+
+int RoundEven(double v) {
+  return static_cast<int>(std::nearbyint(v));
+}
+
+}  // namespace
+
+TNwExamPage::TNwExamPage(QWebEngineProfile* profile, QObject* parent)
+    : QWebEnginePage(profile, parent) {
+  // The exam may use camera and microphone without asking the candidate.
+  connect(this, &QWebEnginePage::featurePermissionRequested, this,
+          [this](const QUrl& origin, Feature feature) {
+            bool media = feature == MediaAudioCapture || feature == MediaVideoCapture ||
+                         feature == MediaAudioVideoCapture;
+            setFeaturePermission(origin, feature,
+                                 media ? PermissionGrantedByUser : PermissionDeniedByUser);
+          });
+  connect(this, &QWebEnginePage::certificateError, this,
+          [](QWebEngineCertificateError error) { error.acceptCertificate(); });
+}
+
+void TNwExamPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message,
+                                           int, const QString&) {
+  if (auto* exam = qobject_cast<TFrmExam*>(parent())) {
+    exam->crmConsoleMessage(message.toStdString());
+  }
+}
+
+TFrmExam::TFrmExam(QWidget* owner) : QWidget(owner, Qt::Window) {
+  // The program ends when the check window closes, not when this one does.
+  setAttribute(Qt::WA_QuitOnClose, false);
+  resize(1294, 671);
+  setWindowState(Qt::WindowMaximized);
+  QPalette palette = this->palette();
+  palette.setColor(QPalette::Window, palette.color(QPalette::Inactive, QPalette::WindowText));
+  setPalette(palette);
+
+  cefwindow = new QWebEngineView(this);
+  cefwindow->setStyleSheet("background: white;");
+  pnlMoreScreenTip = new QWidget(this);
+  pnlMoreScreenTip->setStyleSheet("background: white;");
+  pnlMoreScreenTip->hide();
+  imgStop = new QLabel(pnlMoreScreenTip);
+  imgStop->setPixmap(QPixmap(":/stop.png"));
+  imgStop->adjustSize();
+  lbltip = new QLabel(pnlMoreScreenTip);
+  pl = new QWidget(this);
+  pl->setAutoFillBackground(true);
+  pl->setStyleSheet("background: white;");
+  loading = new QLabel(pl);
+  loading->setAlignment(Qt::AlignCenter);
+  loading->resize(193, 193);
+  FLoadingMovie = new QMovie(":/loading.gif", QByteArray(), this);
+  loading->setMovie(FLoadingMovie);
+
+  // FormCreate
+  CreateBrowser();
+  setWindowTitle(QString::fromStdString(I18n().i18n("RsQuorvexModule")));
+  FCanClose = false;
+  FCloseType = TNwCloseType::ctNone;
+  PlaceLoading(frameGeometry().width(), frameGeometry().height());
+  cefwindow->setGeometry(0, 0, width(), height());
+  FLoadingMovie->start();
+  pl->setGeometry(rect());
+  pl->show();
+  pnlMoreScreenTip->setGeometry(rect());
+  lbltip->setText(QString::fromStdString(I18n().i18n("RsMultipleScreenTip")));
+  GlobalLogWriter().Info("Form created", "");
+  FrmExam = this;
+
+  Timer1.setInterval(300);
+  connect(&Timer1, &QTimer::timeout, this, &TFrmExam::Timer1Timer);
+  Timer1.start();
+}
+
+TFrmExam::~TFrmExam() {
+  if (FrmExam == this) FrmExam = nullptr;
+}
+
+bool TFrmExam::CreateBrowser() {
+  // One browser per window: a later request fails while one exists or after it has gone.
+  if (crm || !cefwindow) return false;
+  TCefApplication* runtime = TCefApplication::Instance();
+  QWebEngineProfile* profile = runtime ? runtime->Profile() : QWebEngineProfile::defaultProfile();
+  crm = new TNwExamPage(profile, this);
+  connect(crm, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
+    const std::string url = info.url().toString().toStdString();
+    switch (info.status()) {
+      case QWebEngineLoadingInfo::LoadStartedStatus:
+        crmLoadingStateChange(true);
+        break;
+      case QWebEngineLoadingInfo::LoadStoppedStatus:
+        crmLoadingStateChange(false);
+        break;
+      case QWebEngineLoadingInfo::LoadSucceededStatus:
+        crmLoadingStateChange(false);
+        crmLoadEnd(url);
+        break;
+      case QWebEngineLoadingInfo::LoadFailedStatus:
+        crmLoadingStateChange(false);
+        // A page the server answered with an error status is a page like any other.
+        if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain) {
+          crmLoadEnd(url);
+        } else {
+          crmLoadError(info.errorCode(), info.errorString().toStdString(), url);
+        }
+        break;
+    }
+  });
+  connect(crm, &QWebEnginePage::titleChanged, this, &TFrmExam::crmTitleChange);
+  cefwindow->setPage(crm);
+  // The engine is ready at once; its "created" event follows through the loop.
+  QMetaObject::invokeMethod(this, &TFrmExam::crmAfterCreated, Qt::QueuedConnection);
+  return true;
+}
+
+void TFrmExam::Timer1Timer() {
+  Timer1.stop();
+  GlobalLogWriter().Info("timer executed", "");
+  if (!CreateBrowser() && !crm && cefwindow) {
+    Timer1.start();
+    GlobalLogWriter().Info("timer re-enabled", "");
+  }
+}
+
+void TFrmExam::crmAfterCreated() {
+  GlobalLogWriter().Info("after browser created", "");
+  LoadExamUrl();
+}
+
+void TFrmExam::LoadExamUrl() {
+  PlaceLoading(width(), height());
+  if (cefwindow) cefwindow->setGeometry(0, 0, width(), height());
+  FCanClose = false;
+  const std::string url = BuildExamUrl(LaunchParameters::Get());
+  GlobalLogWriter().Info("try to load exam url: %s", {url}, "");
+  if (crm) crm->load(QUrl(QString::fromStdString(url)));
+}
+
+void TFrmExam::crmLoadingStateChange(bool is_loading) {
+  QMetaObject::invokeMethod(
+      this, [this, is_loading] { ShowLoading(is_loading); }, Qt::QueuedConnection);
+}
+
+void TFrmExam::ShowLoading(bool is_loading) {
+  if (is_loading) {
+    FLoadingMovie->start();
+    loading->show();
+    pl->show();
+    pl->raise();
+  } else {
+    FLoadingMovie->stop();
+    loading->hide();
+    pl->hide();
+    resizeEvent(nullptr);
+  }
+}
+
+void TFrmExam::crmLoadEnd(const std::string& url) {
+  GlobalLogWriter().Info("loaded url:" + url, "");
+}
+
+void TFrmExam::crmLoadError(int error_code, const std::string& error_text,
+                            const std::string& failed_url) {
+  if (IsLaunchLink(failed_url) || !crm) return;
+  static const std::string page_template = Resource("loaderror-page.html");
+  static const std::string style = Resource("loaderror-style.html");
+  const std::string page =
+      BuildLoadErrorPage(page_template, style, I18n(), error_code, error_text, failed_url);
+  platform::DebugOutput("load error " + std::to_string(error_code) + " " + error_text + " " +
+                        failed_url);
+  crm->setHtml(QString::fromStdString(page));
+}
+
+void TFrmExam::crmTitleChange(const QString& title) {
+  setWindowTitle(title);
+}
+
+void TFrmExam::crmConsoleMessage(const std::string& message) {
+  GlobalLogWriter().Info(message, "console");
+}
+
+void TFrmExam::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void TFrmExam::PlaceLoading(int width, int height) {
+  loading->move(RoundEven(width * 0.5 - 100), RoundEven(height * 0.5 - 100));
+}
+
+void TFrmExam::resizeEvent(QResizeEvent* event) {
+  if (event) QWidget::resizeEvent(event);
+  if (cefwindow) cefwindow->setGeometry(0, 0, width(), height());
+  pl->setGeometry(rect());
+  pnlMoreScreenTip->setGeometry(rect());
+  PlaceLoading(frameGeometry().width(), frameGeometry().height());
+}
+
+void TFrmExam::RequestClose(TNwCloseType close_type) {
+  FCloseType = close_type;
+  close();
+}
+
+void TFrmExam::closeEvent(QCloseEvent* event) {
+  switch (CloseQuery(FCloseType, FCanClose, GlobalLogWriter())) {
+    case TCloseStep::Refuse:
+      event->ignore();
+      return;
+    case TCloseStep::TearDown:
+      event->ignore();
+      hide();
+      // The engine tears the page down through the loop, as a browser close does.
+      QMetaObject::invokeMethod(this, &TFrmExam::crmClose, Qt::QueuedConnection);
+      return;
+    case TCloseStep::Close:
+      event->accept();
+      SetTimeout(500, [main = mainForm] {
+        if (main) QMetaObject::invokeMethod(main, "close", Qt::QueuedConnection);
+      });
+      return;
+  }
+}
+
+void TFrmExam::crmClose() {
+  QMetaObject::invokeMethod(this, &TFrmExam::DestroyBrowserHost, Qt::QueuedConnection);
+}
+
+void TFrmExam::DestroyBrowserHost() {
+  delete cefwindow;
+  cefwindow = nullptr;
+  if (crm) {
+    crm->deleteLater();
+    crm = nullptr;
+  }
+  crmBeforeClose();
+}
+
+void TFrmExam::crmBeforeClose() {
+  FCanClose = true;
+  QMetaObject::invokeMethod(this, "close", Qt::QueuedConnection);
+}
+
+}  // namespace quorvex

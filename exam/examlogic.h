@@ -1,0 +1,42 @@
+// What the exam window decides, in plain values: the page address, the load-error page and
+// whether a close may go ahead.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "app/launch.h"
+#include "common/language.h"
+#include "common/log.h"
+
+namespace quorvex {
+
+// Why the exam window may close; without a reason every close is refused.
+enum class TNwCloseType : uint8_t { ctNone = 0, ctAPI = 1, ctShutcut = 2, ctSys = 3 };
+
+// "proto://domain/doexam/eid.html?args", nothing escaped.
+std::string BuildExamUrl(const LaunchParameters& params);
+
+// A launch link opened inside the exam window fails harmlessly and shows no error page.
+bool IsLaunchLink(std::string_view url);
+
+// Escapes text for HTML content and attribute values.
+std::string HtmlEscape(std::string_view text);
+
+// The localized page shown in place of a main frame that failed to load. The failed URL and
+// the error text are escaped where they enter the page.
+std::string BuildLoadErrorPage(std::string_view page_template, std::string_view style,
+                               const INwI8n& strings, int error_code, std::string_view error_text,
+                               std::string_view failed_url);
+
+enum class TCloseStep {
+  Refuse,    // no close reason: the window stays
+  TearDown,  // first pass: leave exam mode, hide, close popups and the browser; stay open
+  Close,     // second pass: the window closes and the program ends shortly after
+};
+
+// One close request. `can_close` is the window's FCanClose: set on the first pass.
+TCloseStep CloseQuery(TNwCloseType close_type, bool& can_close, ILogWriter& log);
+
+}  // namespace quorvex

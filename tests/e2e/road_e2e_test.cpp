@@ -1,0 +1,202 @@
+// The road of one exam: from the launch link, through the checks, to the exam page in the
+// embedded browser, on a real X server with a window manager, against the demo exam site.
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+
+#include "demo/launch_link.h"
+#include "tests/e2e/e2e_support.h"
+
+namespace quorvex::e2e {
+namespace {
+
+const std::string kArgs = "candidate=Demo Candidate&lang=en&paper=1";
+
+int FreePort() {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  socklen_t len = sizeof addr;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+  close(fd);
+  return ntohs(addr.sin_port);
+}
+
+size_t Count(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+class Road : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    x_.StartWindowManager();
+    // Machine-dependent checks stay out of the road: this machine may itself be virtual or
+    // reached over SSH. The check window's own tests cover them.
+    std::ofstream(tmp_.path() + "vm.qdx");
+    std::ofstream(tmp_.path() + "rdp.qdx");
+  }
+
+  std::unique_ptr<Process> StartDemo(int port = 0) {
+    auto demo = std::make_unique<Process>(
+        std::vector<std::string>{DEMO_SERVER_EXE, "--port", std::to_string(port), "--report",
+                                 out_.path() + "reports.jsonl"},
+        std::map<std::string, std::string>{}, out_.path());
+    std::smatch m;
+    std::string out;
+    EXPECT_TRUE(WaitFor(
+        [&] {
+          out = demo->Stdout();
+          return std::regex_search(out, m, std::regex(R"(listening on 127\.0\.0\.1:(\d+))"));
+        },
+        10s))
+        << demo->Stderr();
+    if (!m.empty()) port_ = std::stoi(m[1]);
+    return demo;
+  }
+
+  std::unique_ptr<Process> StartClient(const std::string& url,
+                                       std::map<std::string, std::string> env = {}) {
+    env.insert({{"DISPLAY", x_.display()},
+                {"TMPDIR", tmp_.path()},
+                {"QUORVEX_DEBUG", "1"},
+                {"LANG", "en_US.UTF-8"},
+                {"LC_ALL", ""},
+                {"LC_MESSAGES", ""},
+                // What a root user on a virtual display needs; the client honours only these.
+                {"QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu"}});
+    return std::make_unique<Process>(std::vector<std::string>{QUORVEX_EXE, url}, env, out_.path());
+  }
+
+  std::string Log() { return ReadFile(tmp_.path() + "quorvex.00..log"); }
+
+  // Answers every message box with Enter, as a person would, until `done` holds.
+  bool AnswerBoxesUntil(Process& client, const std::function<bool()>& done,
+                        std::chrono::milliseconds deadline = 60s) {
+    size_t answered = 0;
+    return WaitFor(
+        [&] {
+          if (done()) return true;
+          size_t shown = Count(client.Stderr(), "message box: ");
+          if (shown > answered) {
+            std::this_thread::sleep_for(300ms);  // the box takes the focus when it maps
+            x_.Type("Return");
+            ++answered;
+          }
+          return false;
+        },
+        deadline);
+  }
+
+  bool LogHas(const std::string& text) { return Log().find(text) != std::string::npos; }
+
+  std::string ExamUrl(const std::string& domain) {
+    return "http://" + domain + "/doexam/demo-1.html?" + kArgs;
+  }
+
+  XServer x_;
+  ScratchDir tmp_, out_;
+  int port_ = 0;
+};
+
+TEST_F(Road, FromTheLaunchLinkToTheExamPage) {
+  auto demo = StartDemo();
+  const std::string domain = "127.0.0.1:" + std::to_string(port_);
+  auto client = StartClient(demo::SignedLaunchUrl("demo-1", domain, kArgs));
+  const std::string loaded =
+      "loaded url:" + QUrl(QString::fromStdString(ExamUrl(domain))).toString().toStdString();
+  ASSERT_TRUE(AnswerBoxesUntil(*client, [&] { return LogHas(loaded); })) << Log();
+  EXPECT_TRUE(LogHas("try to load exam url: " + ExamUrl(domain) + " []")) << Log();
+  EXPECT_TRUE(client->Stderr().find("message box: Quorvex module: Please close all the other "
+                                    "applications") != std::string::npos);
+
+  // The page as the engine shows it: its title in the caption, its report of what it saw.
+  EXPECT_TRUE(WaitFor([&] { return !x_.FindWindows("^Demo exam demo-1$").empty(); }, 10s));
+  std::string reports;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        reports = ReadFile(out_.path() + "reports.jsonl");
+        return reports.find("TvQdxBrowser") != std::string::npos;
+      },
+      10s));
+  EXPECT_NE(reports.find("Chrome/81.0 TvQdxBrowser/8"), std::string::npos) << reports;
+  EXPECT_EQ(reports.find("QtWebEngine"), std::string::npos) << reports;
+  EXPECT_NE(reports.find("Demo Candidate"), std::string::npos) << reports;
+
+  // The window manager's close button is refused without a reason.
+  auto exam = x_.FindWindows("^Demo exam demo-1$");
+  ASSERT_EQ(exam.size(), 1u);
+  x_.PressKeys(exam[0], "alt+F4");
+  ASSERT_TRUE(WaitFor([&] { return LogHas("close type in none, do not close"); }, 10s)) << Log();
+  std::string log = Log();
+  EXPECT_LT(log.find("Clicked close query"), log.find("close type in none, do not close"));
+  EXPECT_EQ(x_.FindWindows("^Demo exam demo-1$"), exam);
+  EXPECT_TRUE(client->Running());
+
+  // A second launch leaves the first untouched.
+  auto second = StartClient(demo::SignedLaunchUrl("demo-1", domain, kArgs));
+  auto status = second->WaitExit(30s);
+  ASSERT_TRUE(status.has_value());
+  EXPECT_TRUE(LogHas("enter quorvexmodule fail, a instance is already started."));
+  EXPECT_TRUE(client->Running());
+  EXPECT_EQ(x_.FindWindows("^Demo exam demo-1$"), exam);
+  EXPECT_EQ(Count(Log(), "loaded url:"), 1u);
+}
+
+// Disabled: Debian's Qt WebEngine 6.4 applies the secure-origin switch in the browser process
+// but does not pass it on to its renderers, so the page itself does not see a secure context.
+TEST_F(Road, DISABLED_APlainHttpExamSiteIsASecureContext) {
+  // A name that is not loopback to the engine, so only the client's switch makes it secure.
+  const std::string host = "demo.quorvex.test";
+  if (Capture({"getent", "hosts", host}).find("127.0.0.1") == std::string::npos) {
+    GTEST_SKIP() << host << " does not resolve to 127.0.0.1 (scripts/setup adds it)";
+  }
+  auto demo = StartDemo();
+  auto client =
+      StartClient(demo::SignedLaunchUrl("demo-1", host + ":" + std::to_string(port_), kArgs));
+  std::string reports;
+  ASSERT_TRUE(AnswerBoxesUntil(*client, [&] {
+    reports = ReadFile(out_.path() + "reports.jsonl");
+    return reports.find("\"secure\"") != std::string::npos;
+  })) << Log();
+  EXPECT_NE(reports.find("\"secure\":true"), std::string::npos) << reports;
+}
+
+TEST_F(Road, ALoadErrorShowsTheErrorPageAndRetryWorksOnceTheSiteIsBack) {
+  port_ = FreePort();
+  const std::string domain = "127.0.0.1:" + std::to_string(port_);
+  auto client = StartClient(demo::SignedLaunchUrl("demo-1", domain, kArgs));
+  ASSERT_TRUE(AnswerBoxesUntil(*client, [&] { return LogHas("loaded url:data:text/html"); }))
+      << Log();
+  std::string log = Log();
+  std::string page =
+      QUrl::fromPercentEncoding(QByteArray::fromStdString(log.substr(log.find("loaded url:data:"))))
+          .toStdString();
+  EXPECT_NE(page.find("<h1>The Exam Page Load Failed</h1>"), std::string::npos) << page;
+  EXPECT_NE(page.find(">Retry</a>"), std::string::npos);
+
+  auto demo = StartDemo(port_);
+  // Tab to the Retry link, Enter: as a person with a keyboard.
+  // The check window is hidden by now: the exam window is the one window on the screen.
+  auto exam = x_.FindWindows(".");
+  ASSERT_EQ(exam.size(), 1u);
+  x_.PressKeys(exam.back(), "Tab");
+  x_.Type("Return");
+  const std::string loaded =
+      "loaded url:" + QUrl(QString::fromStdString(ExamUrl(domain))).toString().toStdString();
+  EXPECT_TRUE(WaitFor([&] { return LogHas(loaded); }, 20s)) << Log();
+}
+
+}  // namespace
+}  // namespace quorvex::e2e
