@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "common/application.h"
+#include "platform/platform.h"
 
 namespace quorvex {
 namespace {
@@ -230,6 +231,7 @@ bool TFrmMain::RunChecks(TNwCheckLink& link, TFrmMain* form, const TNwExamChecks
 
 void TFrmMain::ShowCheckMessage(const std::string& title) {
   if (!title.empty()) {
+    platform::DebugOutput("check failed: " + title);
     lblTitle->setText(QString::fromStdString(title));
     lblTitle->adjustSize();
   }

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <regex>
 
@@ -196,6 +197,42 @@ TEST_F(Road, ALoadErrorShowsTheErrorPageAndRetryWorksOnceTheSiteIsBack) {
   const std::string loaded =
       "loaded url:" + QUrl(QString::fromStdString(ExamUrl(domain))).toString().toStdString();
   EXPECT_TRUE(WaitFor([&] { return LogHas(loaded); }, 20s)) << Log();
+}
+
+}  // namespace
+}  // namespace quorvex::e2e
+
+namespace quorvex::e2e {
+namespace {
+
+TEST_F(Road, AForbiddenApplicationFailsTheChecksUntilItEnds) {
+  // A program named after a listed screen recorder.
+  const std::string recorder = out_.path() + "TeamViewer";
+  std::filesystem::copy_file("/bin/sleep", recorder);
+  auto forbidden = std::make_unique<Process>(std::vector<std::string>{recorder, "120"},
+                                             std::map<std::string, std::string>{}, out_.path());
+  auto demo = StartDemo();
+  const std::string domain = "127.0.0.1:" + std::to_string(port_);
+  auto client = StartClient(demo::SignedLaunchUrl("demo-1", domain, kArgs));
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        return client->Stderr().find(
+                   "check failed: Please close Team View, Forbidden to record screen") !=
+               std::string::npos;
+      },
+      30s))
+      << client->Stderr().substr(0, 2000);
+  auto windows = x_.FindWindows("^Quorvex module$");
+  ASSERT_EQ(windows.size(), 1u);
+  EXPECT_FALSE(LogHas("loaded url:"));
+
+  forbidden.reset();  // the candidate closes the recorder
+  // Retry sits centred 328 px below the top of the window's client area.
+  std::vector<int> g = x_.Geometry(windows[0]);
+  x_.Click(g[0] + g[2] / 2, g[1] + 328 + 24);
+  const std::string loaded =
+      "loaded url:" + QUrl(QString::fromStdString(ExamUrl(domain))).toString().toStdString();
+  EXPECT_TRUE(AnswerBoxesUntil(*client, [&] { return LogHas(loaded); })) << Log();
 }
 
 }  // namespace
