@@ -53,7 +53,6 @@ TFrmExam::TFrmExam(QWidget* owner) : QWidget(owner, Qt::Window) {
   // The program ends when the check window closes, not when this one does.
   setAttribute(Qt::WA_QuitOnClose, false);
   resize(1294, 671);
-  setWindowState(Qt::WindowMaximized);
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, palette.color(QPalette::Inactive, QPalette::WindowText));
   setPalette(palette);
@@ -205,7 +204,8 @@ void TFrmExam::crmConsoleMessage(const std::string& message) {
 
 void TFrmExam::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  setWindowState(windowState() | Qt::WindowMaximized);
+  // Once mapped, so that the window manager takes the request as for any shown window.
+  QTimer::singleShot(0, this, [this] { setWindowState(windowState() | Qt::WindowMaximized); });
 }
 
 void TFrmExam::PlaceLoading(int width, int height) {

@@ -135,9 +135,17 @@ TEST_F(Road, FromTheLaunchLinkToTheExamPage) {
   EXPECT_EQ(reports.find("QtWebEngine"), std::string::npos) << reports;
   EXPECT_NE(reports.find("Demo Candidate"), std::string::npos) << reports;
 
-  // The window manager's close button is refused without a reason.
+  // Maximized, with the page filling the window as it grows.
   auto exam = x_.FindWindows("^Demo exam demo-1$");
   ASSERT_EQ(exam.size(), 1u);
+  EXPECT_TRUE(WaitFor([&] { return x_.Geometry(exam[0])[2] == 1280; }, 10s));
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        return ReadFile(out_.path() + "reports.jsonl").find("\"width\":1280") != std::string::npos;
+      },
+      10s));
+
+  // The window manager's close button is refused without a reason.
   x_.PressKeys(exam[0], "alt+F4");
   ASSERT_TRUE(WaitFor([&] { return LogHas("close type in none, do not close"); }, 10s)) << Log();
   std::string log = Log();
