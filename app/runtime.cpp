@@ -36,6 +36,10 @@ std::string BuildUserAgent(std::string_view default_agent) {
 std::vector<std::string> RuntimeSwitches(const std::string& temp_dir, const std::string& proto,
                                          const std::string& domain) {
   return {
+      // As the original runtime: no sandbox, and so no zygote either, which lets every
+      // renderer start through this executable.
+      "--no-sandbox",
+      "--no-zygote",
       "--enable-media-stream=1",
       "--use-fake-ui-for-media-stream",
       "--disable-spell-checking",
@@ -81,7 +85,15 @@ void TCefApplication::SetSecureOrigin(std::string proto, std::string domain) {
 
 bool TCefApplication::StartMainProcess(int argc, char** argv, int* exit_code) {
   if (IsHelperProcess(argc, argv)) {
-    *exit_code = QtWebEngineCore::processMain(argc, const_cast<const char**>(argv));
+    std::vector<const char*> args(argv, argv + argc);
+    // The engine does not hand the secure-origin switch on to its renderers; without a zygote
+    // every renderer starts here, so it is added on the way in.
+    const char* origin = std::getenv("QUORVEX_SECURE_ORIGIN");
+    std::string secure =
+        std::string("--unsafely-treat-insecure-origin-as-secure=") + (origin ? origin : "");
+    if (origin && *origin) args.push_back(secure.c_str());
+    args.push_back(nullptr);
+    *exit_code = QtWebEngineCore::processMain(static_cast<int>(args.size()) - 1, args.data());
     return false;
   }
   // The engine starts this same executable for its helper processes.
@@ -105,6 +117,7 @@ bool TCefApplication::StartMainProcess(int argc, char** argv, int* exit_code) {
   for (const std::string& s : RuntimeSwitches(temp_dir, FProto, FDomain)) flags += s + " ";
   for (const std::string& s : kept) flags += s + " ";
   setenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.c_str(), 1);
+  setenv("QUORVEX_SECURE_ORIGIN", Format("%s://%s", {FProto, FDomain}).c_str(), 1);
 
   // Never the caller's arguments: the engine would read switches from them too.
   FArgStorage = {argv[0]};

@@ -131,8 +131,10 @@ bool TFrmExam::CreateBrowser() {
   });
   connect(crm, &QWebEnginePage::titleChanged, this, &TFrmExam::crmTitleChange);
   cefwindow->setPage(crm);
-  // The engine is ready at once; its "created" event follows through the loop.
-  QMetaObject::invokeMethod(this, &TFrmExam::crmAfterCreated, Qt::QueuedConnection);
+  // The browser counts as created once its window is on the screen: a page loaded into a
+  // hidden view is kept in the background by the engine and loads slower.
+  if (isVisible())
+    QMetaObject::invokeMethod(this, &TFrmExam::crmAfterCreated, Qt::QueuedConnection);
   return true;
 }
 
@@ -204,6 +206,10 @@ void TFrmExam::crmConsoleMessage(const std::string& message) {
 
 void TFrmExam::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
+  if (!FBrowserAnnounced && crm) {
+    FBrowserAnnounced = true;
+    QMetaObject::invokeMethod(this, &TFrmExam::crmAfterCreated, Qt::QueuedConnection);
+  }
   // Once mapped, so that the window manager takes the request as for any shown window.
   QTimer::singleShot(0, this, [this] { setWindowState(windowState() | Qt::WindowMaximized); });
 }

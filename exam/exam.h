@@ -76,6 +76,7 @@ class TFrmExam : public QWidget {
   QMovie* FLoadingMovie = nullptr;
   QTimer Timer1;
 
+  bool FBrowserAnnounced = false;
   bool FCanClose = false;
   TNwCloseType FCloseType = TNwCloseType::ctNone;
 };

@@ -163,9 +163,7 @@ TEST_F(Road, FromTheLaunchLinkToTheExamPage) {
   EXPECT_EQ(Count(Log(), "loaded url:"), 1u);
 }
 
-// Disabled: Debian's Qt WebEngine 6.4 applies the secure-origin switch in the browser process
-// but does not pass it on to its renderers, so the page itself does not see a secure context.
-TEST_F(Road, DISABLED_APlainHttpExamSiteIsASecureContext) {
+TEST_F(Road, APlainHttpExamSiteIsASecureContext) {
   // A name that is not loopback to the engine, so only the client's switch makes it secure.
   const std::string host = "demo.quorvex.test";
   if (Capture({"getent", "hosts", host}).find("127.0.0.1") == std::string::npos) {

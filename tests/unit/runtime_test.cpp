@@ -23,7 +23,7 @@ TEST(Runtime, SwitchesMarkTheExamOriginSecureAndLogToTheTemporaryFolder) {
   EXPECT_TRUE(has("--enable-media-stream=1"));
   EXPECT_TRUE(has("--use-fake-ui-for-media-stream"));
   EXPECT_TRUE(has("--disable-spell-checking"));
-  EXPECT_TRUE(RuntimeSwitches("/t/", "https", "")[3].ends_with("=https://"));
+  EXPECT_TRUE(RuntimeSwitches("/t/", "https", "")[5].ends_with("=https://"));
 }
 
 TEST(Runtime, OnlyHarmlessSwitchesComeInFromOutside) {
