@@ -35,11 +35,9 @@ std::string BuildUserAgent(std::string_view default_agent) {
 
 std::vector<std::string> RuntimeSwitches(const std::string& temp_dir, const std::string& proto,
                                          const std::string& domain) {
-  return {
-      // As the original runtime: no sandbox, and so no zygote either, which lets every
-      // renderer start through this executable.
+  std::vector<std::string> switches = {
+      // The exam client runs its engine without a sandbox.
       "--no-sandbox",
-      "--no-zygote",
       "--enable-media-stream=1",
       "--use-fake-ui-for-media-stream",
       "--disable-spell-checking",
@@ -50,6 +48,23 @@ std::vector<std::string> RuntimeSwitches(const std::string& temp_dir, const std:
       "--log-level=2",
       "--lang=en-US",
   };
+  // The engine does not hand the secure-origin switch on to renderers forked from its zygote;
+  // without one every renderer starts through this executable, which adds it. Only a plain
+  // HTTP site that is not already trustworthy (loopback) needs that slower start.
+  if (NeedsRendererSecureOrigin(proto, domain)) switches.push_back("--no-zygote");
+  return switches;
+}
+
+bool NeedsRendererSecureOrigin(const std::string& proto, const std::string& domain) {
+  if (!proto.empty() && LowerText(proto) != "http") return false;
+  std::string host = LowerText(domain);
+  if (host.starts_with("[")) {
+    host = host.substr(0, host.find(']') + 1);
+  } else {
+    host = host.substr(0, host.find(':'));
+  }
+  return !host.empty() && host != "localhost" && !host.ends_with(".localhost") &&
+         !host.starts_with("127.") && host != "[::1]";
 }
 
 std::vector<std::string> AllowedOutsideSwitches(std::string_view flags) {

@@ -23,6 +23,10 @@ std::string BuildUserAgent(std::string_view default_agent);
 std::vector<std::string> RuntimeSwitches(const std::string& temp_dir, const std::string& proto,
                                          const std::string& domain);
 
+// Whether renderers must be started one by one so that each gets the secure-origin switch:
+// a plain HTTP site on a host the engine does not already trust.
+bool NeedsRendererSecureOrigin(const std::string& proto, const std::string& domain);
+
 // Of the switches handed in through the environment, only those that a root user on a
 // virtual display needs; they give a candidate nothing (no debugging, no web security off).
 std::vector<std::string> AllowedOutsideSwitches(std::string_view flags);

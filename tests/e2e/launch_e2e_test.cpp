@@ -89,7 +89,9 @@ TEST_F(Launch, AValidTokenIsAcceptedAndLogged) {
       << p->Stderr();
   // The check window takes over from here; the road tests follow it.
   EXPECT_TRUE(p->Running());
-  std::string log = Log();
+  // The log is written behind the program's back: wait for the first whole line.
+  std::string log;
+  EXPECT_TRUE(WaitFor([&] { return (log = Log()).find("\r\n") != std::string::npos; }, 10s));
   std::string first = log.substr(0, log.find("\r\n"));
   EXPECT_TRUE(first.ends_with(kLogStart)) << first;
 }

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <tuple>
+
 namespace quorvex {
 namespace {
 
@@ -23,7 +26,26 @@ TEST(Runtime, SwitchesMarkTheExamOriginSecureAndLogToTheTemporaryFolder) {
   EXPECT_TRUE(has("--enable-media-stream=1"));
   EXPECT_TRUE(has("--use-fake-ui-for-media-stream"));
   EXPECT_TRUE(has("--disable-spell-checking"));
-  EXPECT_TRUE(RuntimeSwitches("/t/", "https", "")[5].ends_with("=https://"));
+  EXPECT_TRUE(has("--no-sandbox"));
+  EXPECT_TRUE(has("--no-zygote"));
+  auto https = RuntimeSwitches("/t/", "https", "");
+  EXPECT_NE(
+      std::find(https.begin(), https.end(), "--unsafely-treat-insecure-origin-as-secure=https://"),
+      https.end());
+  EXPECT_EQ(std::find(https.begin(), https.end(), "--no-zygote"), https.end());
+}
+
+TEST(Runtime, OnlyUntrustedPlainHttpSitesNeedRenderersStartedOneByOne) {
+  const std::tuple<const char*, const char*, bool> cases[] = {
+      {"http", "exam.example:8080", true}, {"", "exam.example", true},
+      {"HTTP", "10.1.2.3", true},          {"https", "exam.example", false},
+      {"ftp", "exam.example", false},      {"http", "127.0.0.1:8080", false},
+      {"http", "localhost:80", false},     {"http", "a.localhost", false},
+      {"http", "[::1]:8080", false},       {"http", "", false},
+  };
+  for (const auto& [proto, domain, needed] : cases) {
+    EXPECT_EQ(NeedsRendererSecureOrigin(proto, domain), needed) << proto << "://" << domain;
+  }
 }
 
 TEST(Runtime, OnlyHarmlessSwitchesComeInFromOutside) {
