@@ -1,0 +1,79 @@
+// The exam window's close sequence with the real engine on an Xvfb display.
+#include <QApplication>
+#include <QCloseEvent>
+#include <QWebEngineView>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+
+#include "exam/exam.h"
+#include "tests/e2e/e2e_support.h"
+
+namespace quorvex {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Stands in for the check window: counts the closes it is asked for.
+class TMainStandIn : public QWidget {
+ public:
+  int closes = 0;
+  Clock::time_point closed_at;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override {
+    ++closes;
+    closed_at = Clock::now();
+    event->accept();
+  }
+};
+
+bool SpinUntil(const std::function<bool()>& done, std::chrono::milliseconds deadline) {
+  const auto end = Clock::now() + deadline;
+  while (!done()) {
+    if (Clock::now() > end) return false;
+    QApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  return true;
+}
+
+TEST(ExamWindow, ClosesOnlyWithAReasonAndThenEndsTheProgramAfterTheBrowser) {
+  e2e::XServer x;
+  setenv("DISPLAY", x.display().c_str(), 1);
+  setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu", 1);
+  int argc = 1;
+  char arg0[] = "exam_window_test";
+  char* argv[] = {arg0, nullptr};
+  QApplication app(argc, argv);
+  LaunchParameters::Store({"1", "127.0.0.1:9", "", "http"});
+
+  TMainStandIn main;
+  auto* exam = new TFrmExam(&main);
+  exam->mainForm = &main;
+  exam->show();
+  ASSERT_TRUE(SpinUntil([&] { return exam->isVisible(); }, std::chrono::seconds(10)));
+
+  // No reason: refused, nothing changes.
+  exam->close();
+  QApplication::processEvents();
+  EXPECT_TRUE(exam->isVisible());
+  EXPECT_NE(exam->findChild<QWebEngineView*>(), nullptr);
+
+  // The page's own close: hidden at once, the browser goes, then the window closes and the
+  // check window is told to close about 500 ms later.
+  const auto asked = Clock::now();
+  exam->RequestClose(TNwCloseType::ctAPI);
+  EXPECT_FALSE(exam->isVisible());
+  EXPECT_TRUE(SpinUntil([&] { return exam->findChild<QWebEngineView*>() == nullptr; },
+                        std::chrono::seconds(10)));
+  ASSERT_TRUE(SpinUntil([&] { return main.closes == 1; }, std::chrono::seconds(10)));
+  EXPECT_GE(main.closed_at - asked, std::chrono::milliseconds(500));
+  EXPECT_EQ(exam->CloseType(), TNwCloseType::ctAPI);
+  SpinUntil([] { return false; }, std::chrono::milliseconds(300));
+  EXPECT_EQ(main.closes, 1);
+}
+
+}  // namespace
+}  // namespace quorvex
