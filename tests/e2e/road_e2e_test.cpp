@@ -235,8 +235,15 @@ TEST_F(Road, AForbiddenApplicationFailsTheChecksUntilItEnds) {
 
   forbidden.reset();  // the candidate closes the recorder
   // Retry sits centred 328 px below the top of the window's client area.
+  // The button is enabled just after the title shows: click again, as a person would, until
+  // the checks pass.
   std::vector<int> g = x_.Geometry(windows[0]);
-  x_.Click(g[0] + g[2] / 2, g[1] + 328 + 24);
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        x_.Click(g[0] + g[2] / 2, g[1] + 328 + 24);
+        return WaitFor([&] { return Count(client->Stderr(), "message box: ") > 0; }, 1s);
+      },
+      20s));
   const std::string loaded =
       "loaded url:" + QUrl(QString::fromStdString(ExamUrl(domain))).toString().toStdString();
   EXPECT_TRUE(AnswerBoxesUntil(*client, [&] { return LogHas(loaded); })) << Log();
