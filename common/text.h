@@ -20,6 +20,9 @@ bool SameText(std::string_view a, std::string_view b);
 
 bool IsValidUtf8(std::string_view bytes);
 
+// Escapes text for HTML content and attribute values.
+std::string HtmlEscape(std::string_view text);
+
 // Splits at every `sep`, keeping empty pieces.
 std::vector<std::string_view> SplitString(std::string_view text, char sep);
 

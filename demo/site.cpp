@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "common/text.h"
+
 namespace quorvex::demo {
 namespace {
 
@@ -209,33 +211,6 @@ constexpr std::string_view kNotFoundPage = R"(<!DOCTYPE html>
 )";
 
 }  // namespace
-
-std::string HtmlEscape(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&#39;";
-        break;
-      default:
-        out.push_back(c);
-    }
-  }
-  return out;
-}
 
 std::string StartPage(std::string_view launch_url) {
   return Render(kStartPage, {{"STYLE", std::string(kStyle)}, {"URL", HtmlEscape(launch_url)}});

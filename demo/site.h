@@ -6,8 +6,6 @@
 
 namespace quorvex::demo {
 
-std::string HtmlEscape(std::string_view text);
-
 std::string StartPage(std::string_view launch_url);
 // `query`: the raw query as requested; the page's script shows it too, as the browser sees it.
 std::string ExamPage(std::string_view eid, std::string_view query);

@@ -24,33 +24,6 @@ bool IsLaunchLink(std::string_view url) {
   return LowerText(url).starts_with(kSchemePrefix);
 }
 
-std::string HtmlEscape(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&#39;";
-        break;
-      default:
-        out.push_back(c);
-    }
-  }
-  return out;
-}
-
 std::string BuildLoadErrorPage(std::string_view page_template, std::string_view style,
                                const INwI8n& strings, int error_code, std::string_view error_text,
                                std::string_view failed_url) {

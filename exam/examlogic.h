@@ -21,9 +21,6 @@ std::string BuildExamUrl(const LaunchParameters& params);
 // A launch link opened inside the exam window fails harmlessly and shows no error page.
 bool IsLaunchLink(std::string_view url);
 
-// Escapes text for HTML content and attribute values.
-std::string HtmlEscape(std::string_view text);
-
 // The localized page shown in place of a main frame that failed to load. The failed URL and
 // the error text are escaped where they enter the page.
 std::string BuildLoadErrorPage(std::string_view page_template, std::string_view style,
