@@ -135,11 +135,9 @@ bool TCefApplication::StartMainProcess(int argc, char** argv, int* exit_code) {
   setenv("QUORVEX_SECURE_ORIGIN", Format("%s://%s", {FProto, FDomain}).c_str(), 1);
 
   // Never the caller's arguments: the engine would read switches from them too.
-  FArgStorage = {argv[0]};
-  for (std::string& s : FArgStorage) FArgv.push_back(s.data());
-  FArgc = static_cast<int>(FArgv.size());
-  FArgv.push_back(nullptr);
-  FApplication = std::make_unique<QApplication>(FArgc, FArgv.data());
+  FArg0 = argv[0];
+  FArgv[0] = FArg0.data();
+  FApplication = std::make_unique<QApplication>(FArgc, FArgv);
 
   FProfile = new QWebEngineProfile(QStringLiteral("quorvex"));
   FProfile->setCachePath(QString::fromStdString(temp_dir + "quorvex-cache"));

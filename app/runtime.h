@@ -52,9 +52,10 @@ class TCefApplication {
  private:
   std::string FProto = "http";
   std::string FDomain;
-  std::vector<std::string> FArgStorage;
-  std::vector<char*> FArgv;
-  int FArgc = 0;
+  // The application object keeps referring to its arguments.
+  std::string FArg0;
+  char* FArgv[2] = {nullptr, nullptr};
+  int FArgc = 1;
   std::unique_ptr<QApplication> FApplication;
   QWebEngineProfile* FProfile = nullptr;
 };

@@ -1,7 +1,6 @@
 #include "exam/exam.h"
 
 #include <QCloseEvent>
-#include <QFile>
 #include <QWebEngineCertificateError>
 #include <QWebEngineLoadingInfo>
 
@@ -9,7 +8,6 @@
 
 #include "app/runtime.h"
 #include "common/CommonFunction.h"
-#include "common/application.h"
 #include "platform/platform.h"
 
 namespace quorvex {
