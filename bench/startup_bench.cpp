@@ -21,7 +21,9 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double Ms(Clock::duration d) {
+  return std::chrono::duration<double, std::milli>(d).count();
+}
 
 // Proportional set size of a process and all its descendants, in MiB: shared pages are
 // split between the processes that share them, so the engine's helpers are not counted twice.
@@ -174,15 +176,16 @@ int main(int argc, char** argv) {
     load.push_back(c.load);
     pss.push_back(c.pss);
   }
-  std::printf("%d runs each, medians; the client's time leaves out the seconds its message "
-              "boxes wait for a person\n",
-              runs);
+  std::printf(
+      "%d runs each, medians; the client's time leaves out the seconds its message "
+      "boxes wait for a person\n",
+      runs);
   std::printf("%-44s %10s %10s %8s\n", "", "quorvex", "bare", "ratio");
   std::printf("%-44s %10.0f %10.0f %8.2f\n", "process start to page loaded, ms", Median(total),
               Median(bare_total), Median(total) / Median(bare_total));
   std::printf("%-44s %10.0f\n", "  of which the checks, ms", Median(checks));
   std::printf("%-44s %10.0f\n", "  of which the page load, ms", Median(load));
-  std::printf("%-44s %10.1f %10.1f %8.2f\n", "memory of the process tree (PSS), MiB",
-              Median(pss), Median(bare_pss), Median(pss) / Median(bare_pss));
+  std::printf("%-44s %10.1f %10.1f %8.2f\n", "memory of the process tree (PSS), MiB", Median(pss),
+              Median(bare_pss), Median(pss) / Median(bare_pss));
   return 0;
 }
