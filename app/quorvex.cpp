@@ -14,6 +14,7 @@
 #include "common/language.h"
 #include "common/log.h"
 #include "exam/exam.h"
+#include "exam/jsext.h"
 #include "platform/platform.h"
 
 namespace quorvex {
@@ -36,6 +37,9 @@ int RunBrowserProcess(int argc, char** argv, const std::vector<std::string>& arg
   std::string proto = EarlyValue(arguments[0], "proto");
   runtime.SetSecureOrigin(proto.empty() ? std::string(kDefaultProto) : proto,
                           EarlyValue(arguments[0], "domain"));
+  runtime.setOnWebkitInitializedEvent(
+      std::string(kExtensionName),
+      BridgeScript(platform::LoadResource("qdx-extension.js").value_or("")));
   int exit_code = 0;
   if (!runtime.StartMainProcess(argc, argv, &exit_code)) return exit_code;
 

@@ -1,6 +1,8 @@
 #include "app/runtime.h"
 
 #include <QtWebEngineCore/private/qtwebenginecoreglobal_p.h>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 
 #include <cstdlib>
 #include <cstring>
@@ -93,6 +95,11 @@ TCefApplication* TCefApplication::Instance() {
   return g_runtime;
 }
 
+void TCefApplication::setOnWebkitInitializedEvent(std::string name, std::string source) {
+  FPageScriptName = std::move(name);
+  FPageScript = std::move(source);
+}
+
 void TCefApplication::SetSecureOrigin(std::string proto, std::string domain) {
   FProto = proto.empty() ? "http" : std::move(proto);
   FDomain = std::move(domain);
@@ -146,6 +153,15 @@ bool TCefApplication::StartMainProcess(int argc, char** argv, int* exit_code) {
       QString::fromStdString(BuildUserAgent(FProfile->httpUserAgent().toStdString())));
   FProfile->setHttpAcceptLanguage(QStringLiteral("en-US"));
   FProfile->setSpellCheckEnabled(false);
+  if (!FPageScriptName.empty() && !FPageScript.empty()) {
+    QWebEngineScript script;
+    script.setName(QString::fromStdString(FPageScriptName));
+    script.setSourceCode(QString::fromStdString(FPageScript));
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setWorldId(QWebEngineScript::MainWorld);
+    script.setRunsOnSubFrames(true);
+    FProfile->scripts()->insert(script);
+  }
   return true;
 }
 

@@ -39,6 +39,9 @@ class TCefApplication {
   // The early `proto` ("http" when empty) and `domain` of the launch.
   void SetSecureOrigin(std::string proto, std::string domain);
 
+  // A script that every page and frame runs at document creation, before its own scripts.
+  void setOnWebkitInitializedEvent(std::string name, std::string source);
+
   // In a helper process (started with the runtime's "--type=" arguments) runs its work and
   // answers false with the exit code in `exit_code`. In the browser process creates the
   // application object, configures the profile and answers true.
@@ -52,6 +55,8 @@ class TCefApplication {
  private:
   std::string FProto = "http";
   std::string FDomain;
+  std::string FPageScriptName;
+  std::string FPageScript;
   // The application object keeps referring to its arguments.
   std::string FArg0;
   char* FArgv[2] = {nullptr, nullptr};

@@ -8,6 +8,7 @@
 
 #include "app/runtime.h"
 #include "common/CommonFunction.h"
+#include "exam/jsext.h"
 #include "platform/platform.h"
 
 namespace quorvex {
@@ -45,6 +46,28 @@ void TNwExamPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const 
   if (auto* exam = qobject_cast<TFrmExam*>(parent())) {
     exam->crmConsoleMessage(message.toStdString());
   }
+}
+
+bool TNwExamPage::javaScriptPrompt(const QUrl& origin, const QString& message,
+                                   const QString& default_value, QString* result) {
+  const std::string text = message.toStdString();
+  if (!text.starts_with(kNativeCallMarker)) {
+    return QWebEnginePage::javaScriptPrompt(origin, message, default_value, result);
+  }
+  QPointer<TFrmExam> exam = qobject_cast<TFrmExam*>(parent());
+  TNwExternalJsExtension extension([exam](const std::string& name) {
+    // After the script's call has returned, as a message from another process would.
+    QMetaObject::invokeMethod(
+        exam,
+        [exam, name] {
+          if (exam) exam->crmProcessMessageReceived(name);
+        },
+        Qt::QueuedConnection);
+  });
+  std::optional<int> retval;
+  extension.Execute(std::string_view(text).substr(kNativeCallMarker.size()), retval);
+  *result = retval ? QString::number(*retval) : QString();
+  return true;
 }
 
 TFrmExam::TFrmExam(QWidget* owner) : QWidget(owner, Qt::Window) {
@@ -192,6 +215,26 @@ void TFrmExam::crmLoadError(int error_code, const std::string& error_text,
   platform::DebugOutput("load error " + std::to_string(error_code) + " " + error_text + " " +
                         failed_url);
   crm->setHtml(QString::fromStdString(page));
+}
+
+bool TFrmExam::crmProcessMessageReceived(const std::string& name) {
+  const TBridgeDispatch dispatch = DispatchProcessMessage(name);
+  switch (dispatch.action) {
+    case TBridgeAction::Close:
+      FCloseType = TNwCloseType::ctAPI;
+      GlobalLogWriter().Info("crm received process message, try to exit", "");
+      close();
+      break;
+    case TBridgeAction::Upgrade:
+    case TBridgeAction::EnterExamMode:
+    case TBridgeAction::ExitExamMode:
+      // Exam mode and the upgrade window are not part of this window yet.
+      break;
+    case TBridgeAction::NeedCamera:
+    case TBridgeAction::None:
+      break;
+  }
+  return dispatch.handled;
 }
 
 void TFrmExam::crmTitleChange(const QString& title) {

@@ -26,6 +26,9 @@ class TNwExamPage : public QWebEnginePage {
  protected:
   void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
                                 int line, const QString& source) override;
+  // Calls of the page bridge arrive here; the page's own prompts go on as usual.
+  bool javaScriptPrompt(const QUrl& origin, const QString& message, const QString& default_value,
+                        QString* result) override;
 };
 
 class TFrmExam : public QWidget {
@@ -52,6 +55,8 @@ class TFrmExam : public QWidget {
   void crmConsoleMessage(const std::string& message);
   void crmClose();
   void crmBeforeClose();
+  // A message from the page bridge, handled in the order the page sent them.
+  bool crmProcessMessageReceived(const std::string& name);
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -165,7 +165,7 @@ std::vector<std::string> XServer::FindWindows(const std::string& name_regex) {
 
 void XServer::PressKeys(const std::string& window, const std::string& keys) {
   Capture({"xdotool", "windowfocus", "--sync", window}, {{"DISPLAY", display_}});
-  Capture({"xdotool", "key", "--clearmodifiers", keys}, {{"DISPLAY", display_}});
+  Type(keys);
 }
 
 }  // namespace quorvex::e2e
@@ -185,7 +185,10 @@ void XServer::StartWindowManager() {
 }
 
 void XServer::Type(const std::string& keys) {
-  Capture({"xdotool", "key", "--clearmodifiers", keys}, {{"DISPLAY", display_}});
+  std::vector<std::string> argv = {"xdotool", "key", "--clearmodifiers"};
+  std::istringstream in(keys);
+  for (std::string key; in >> key;) argv.push_back(key);
+  Capture(argv, {{"DISPLAY", display_}});
 }
 
 void XServer::Click(int x, int y) {

@@ -68,7 +68,8 @@ class XServer {
 
   // Ids of visible windows whose name matches the regular expression.
   std::vector<std::string> FindWindows(const std::string& name_regex);
-  // Gives the window the keyboard focus and types `keys` as xdotool names them.
+  // Gives the window the keyboard focus and types `keys` as xdotool names them, separated by
+  // blanks ("Tab Return").
   void PressKeys(const std::string& window, const std::string& keys);
   // Types `keys` into whatever window has the focus.
   void Type(const std::string& keys);

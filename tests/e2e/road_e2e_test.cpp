@@ -3,6 +3,7 @@
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QUrl>
@@ -161,6 +162,17 @@ TEST_F(Road, FromTheLaunchLinkToTheExamPage) {
   EXPECT_TRUE(client->Running());
   EXPECT_EQ(x_.FindWindows("^Demo exam demo-1$"), exam);
   EXPECT_EQ(Count(Log(), "loaded url:"), 1u);
+
+  // The page bridge: its values reach the page, and its Close ends the program.
+  reports = ReadFile(out_.path() + "reports.jsonl");
+  EXPECT_NE(reports.find("\"version\":8"), std::string::npos) << reports;
+  EXPECT_NE(reports.find("\"ornt\":729184"), std::string::npos) << reports;
+  x_.PressKeys(exam[0], "Tab Tab Tab Return");  // "Finish exam"
+  auto ended = client->WaitExit(20s);
+  ASSERT_TRUE(ended.has_value()) << Log();
+  EXPECT_TRUE(WIFEXITED(*ended) && WEXITSTATUS(*ended) == 0);
+  EXPECT_TRUE(LogHas("crm received process message, try to exit"));
+  EXPECT_EQ(Count(Log(), "close type is 1, closing"), 2u) << Log();
 }
 
 TEST_F(Road, APlainHttpExamSiteIsASecureContext) {
