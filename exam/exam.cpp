@@ -1,14 +1,19 @@
 #include "exam/exam.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QWebEngineCertificateError>
 #include <QWebEngineLoadingInfo>
 
 #include <cmath>
+#include <thread>
 
 #include "app/runtime.h"
+#include "checks/utils.h"
 #include "common/CommonFunction.h"
 #include "exam/jsext.h"
+#include "exam/keyboard.h"
 #include "platform/platform.h"
 
 namespace quorvex {
@@ -47,6 +52,19 @@ void TNwExamPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const 
     exam->crmConsoleMessage(message.toStdString());
   }
 }
+
+// Sees every key event of the program's display connection before Qt does.
+class TNwKeyboardFilter : public QAbstractNativeEventFilter {
+ public:
+  explicit TNwKeyboardFilter(TFrmExam* exam) : FExam(exam) {}
+  bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+    auto key = platform::DecodeKeyEvent(type.constData(), message);
+    return key && FExam && FExam->FilterKey(key->keysym, key->release, key->alt_down);
+  }
+
+ private:
+  QPointer<TFrmExam> FExam;
+};
 
 bool TNwExamPage::javaScriptPrompt(const QUrl& origin, const QString& message,
                                    const QString& default_value, QString* result) {
@@ -117,7 +135,111 @@ TFrmExam::TFrmExam(QWidget* owner) : QWidget(owner, Qt::Window) {
 }
 
 TFrmExam::~TFrmExam() {
+  // The desktop gets back what exam mode took, even when the window goes without a close.
+  *FFullscreened = false;
+  if (FKeyboardFilter) qApp->removeNativeEventFilter(FKeyboardFilter.get());
+  if (FKeyboardHooked) {
+    if (QWidget* grabber = QWidget::keyboardGrabber()) grabber->releaseKeyboard();
+  }
+  platform::ShowDockWindows(FHiddenDocks);
   if (FrmExam == this) FrmExam = nullptr;
+}
+
+void TFrmExam::EnterExamModel() {
+  if (*FFullscreened) return;
+  *FFullscreened = true;
+  FHiddenDocks = platform::HideDockWindows();
+  QScreen* primary = QGuiApplication::primaryScreen();
+  setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+  if (primary) setGeometry(primary->geometry());
+  showFullScreen();
+  platform::SetSkipTaskbar(winId(), true);
+  FKeyboardFilter = std::make_unique<TNwKeyboardFilter>(this);
+  qApp->installNativeEventFilter(FKeyboardFilter.get());
+  TakeKeyboard();
+  StartFocusGuard();
+}
+
+void TFrmExam::TakeKeyboard() {
+  if (!*FFullscreened || FKeyboardHooked) return;
+  // Qt's grab: every key goes to the page, none to another client or the window manager.
+  QWidget* target = cefwindow && cefwindow->focusProxy() ? cefwindow->focusProxy() : this;
+  target->grabKeyboard();
+  FKeyboardHooked = QWidget::keyboardGrabber() == target;
+  if (FKeyboardHooked) {
+    GlobalLogWriter().Info("keyboard hook success, id:%d", {static_cast<int64_t>(winId())}, "");
+  } else {
+    GlobalLogWriter().Error("Set keyboard hook failed message: %s",
+                            {"another window holds the keyboard"}, "");
+  }
+}
+
+void TFrmExam::ExitExamModel() {
+  if (!*FFullscreened) return;
+  *FFullscreened = false;
+  if (FKeyboardFilter) qApp->removeNativeEventFilter(FKeyboardFilter.get());
+  FKeyboardFilter.reset();
+  if (FKeyboardHooked) {
+    if (QWidget* grabber = QWidget::keyboardGrabber()) grabber->releaseKeyboard();
+    FKeyboardHooked = false;
+  }
+  setWindowFlags(Qt::Window);
+  showMaximized();
+  platform::SetSkipTaskbar(winId(), false);
+  platform::ShowDockWindows(FHiddenDocks);
+  FHiddenDocks.clear();
+}
+
+void TFrmExam::KeepKeyboard() {
+  // The server drops a grab whenever the window stops being viewable, as it does while the
+  // window manager reframes it: take it again each round.
+  if (QWidget* grabber = FKeyboardHooked ? QWidget::keyboardGrabber() : nullptr) {
+    grabber->releaseKeyboard();
+    grabber->grabKeyboard();
+  }
+}
+
+bool TFrmExam::FilterKey(unsigned long keysym, bool released, bool alt_down) {
+  if (!*FFullscreened) return false;
+  const uint32_t vk = WindowsVirtualKey(keysym);
+  const uint32_t flags = KeyFlags({keysym, released, alt_down, false});
+  const std::string line = PressedLogLine(vk, flags);
+  platform::DebugOutput(line);
+  GlobalLogWriter().Info(line, "");
+  return ShouldSwallow(vk, flags);
+}
+
+void TFrmExam::StartFocusGuard() {
+  const unsigned long window = winId();
+  const std::string task_manager = I18n().i18n("RsTaskMgr");
+  std::thread([on = FFullscreened, window, task_manager] {
+    for (uint32_t round = 1; *on; ++round) {
+      platform::HideTaskManagerWindows(task_manager);
+      platform::ActivateWindow(window);
+      const bool recheck = round % 10 == 0;
+      QMetaObject::invokeMethod(
+          qApp,
+          [recheck] {
+            if (!FrmExam || !FrmExam->Fullscreened()) return;
+            FrmExam->KeepKeyboard();
+            if (recheck) FrmExam->ScreenRecheck();
+          },
+          Qt::QueuedConnection);
+      std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    }
+  }).detach();
+}
+
+void TFrmExam::ScreenRecheck() {
+  const bool warn =
+      ScreenConditionHolds(platform::MonitorCount(), [] { return IsRemoteSession(); });
+  pnlMoreScreenTip->setVisible(warn);
+  if (warn) pnlMoreScreenTip->raise();
+  const int w = frameGeometry().width();
+  const int h = frameGeometry().height();
+  lbltip->adjustSize();
+  imgStop->move(RoundEven((w - imgStop->width()) * 0.5), RoundEven((h - imgStop->height()) * 0.4));
+  lbltip->move(RoundEven((w - lbltip->width()) * 0.5), imgStop->y() + imgStop->height() + 20);
 }
 
 bool TFrmExam::CreateBrowser() {
@@ -226,9 +348,14 @@ bool TFrmExam::crmProcessMessageReceived(const std::string& name) {
       close();
       break;
     case TBridgeAction::Upgrade:
+      // The upgrade window is not part of this window yet; leaving exam mode is.
+      ExitExamModel();
+      break;
     case TBridgeAction::EnterExamMode:
+      EnterExamModel();
+      break;
     case TBridgeAction::ExitExamMode:
-      // Exam mode and the upgrade window are not part of this window yet.
+      ExitExamModel();
       break;
     case TBridgeAction::NeedCamera:
     case TBridgeAction::None:
@@ -279,6 +406,7 @@ void TFrmExam::closeEvent(QCloseEvent* event) {
       return;
     case TCloseStep::TearDown:
       event->ignore();
+      ExitExamModel();
       hide();
       // The engine tears the page down through the loop, as a browser close does.
       QMetaObject::invokeMethod(this, &TFrmExam::crmClose, Qt::QueuedConnection);

@@ -2,6 +2,7 @@
 // screen warning panel and the close sequence.
 #pragma once
 
+#include <QAbstractNativeEventFilter>
 #include <QLabel>
 #include <QMovie>
 #include <QPointer>
@@ -10,7 +11,10 @@
 #include <QWebEngineView>
 #include <QWidget>
 
+#include <atomic>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "exam/examlogic.h"
 
@@ -58,12 +62,28 @@ class TFrmExam : public QWidget {
   // A message from the page bridge, handled in the order the page sent them.
   bool crmProcessMessageReceived(const std::string& name);
 
+  bool Fullscreened() const { return *FFullscreened; }
+  // Takes the keyboard again if the server let it go.
+  void KeepKeyboard();
+  // A second monitor or a remote session covers the page with the warning panel.
+  void ScreenRecheck();
+
  protected:
   void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  friend class TNwKeyboardFilter;
+
+  // Exam mode: borderless, screen-sized, above everything, docks hidden, keyboard taken.
+  void EnterExamModel();
+  void ExitExamModel();
+  void TakeKeyboard();
+  // Every key event while exam mode is on; true to keep it from everyone.
+  bool FilterKey(unsigned long keysym, bool released, bool alt_down);
+  void StartFocusGuard();
+
   bool CreateBrowser();
   void LoadExamUrl();
   void ShowLoading(bool is_loading);
@@ -82,6 +102,11 @@ class TFrmExam : public QWidget {
   QTimer Timer1;
 
   bool FBrowserAnnounced = false;
+  // Shared with the focus guard, which may outlive an exam-mode period by one round.
+  std::shared_ptr<std::atomic<bool>> FFullscreened = std::make_shared<std::atomic<bool>>(false);
+  bool FKeyboardHooked = false;
+  std::vector<unsigned long> FHiddenDocks;
+  std::unique_ptr<QAbstractNativeEventFilter> FKeyboardFilter;
   bool FCanClose = false;
   TNwCloseType FCloseType = TNwCloseType::ctNone;
 };

@@ -157,3 +157,32 @@ class IProcessTable {
 IProcessTable& ProcessTable();
 
 }  // namespace quorvex::platform
+
+namespace quorvex::platform {
+
+// ---- The desktop around the exam window in exam mode (X11) ----
+
+// Dock and panel windows of the desktop (taskbars): hidden in exam mode, shown after. Answers
+// the windows it hid.
+std::vector<unsigned long> HideDockWindows();
+void ShowDockWindows(const std::vector<unsigned long>& windows);
+
+// Keeps `window` out of the desktop's task list.
+void SetSkipTaskbar(unsigned long window, bool skip);
+
+// From any thread: brings `window` to the front and gives it the focus.
+void ActivateWindow(unsigned long window);
+// From any thread: hides top-level windows titled `title` (letter case aside) and the
+// desktop's usual system monitors; answers how many it hid.
+int HideTaskManagerWindows(const std::string& title);
+
+// A key event of this program's display connection, in plain values; nullopt for any other
+// native event.
+struct NativeKeyEvent {
+  unsigned long keysym;
+  bool release;
+  bool alt_down;
+};
+std::optional<NativeKeyEvent> DecodeKeyEvent(const char* event_type, void* message);
+
+}  // namespace quorvex::platform

@@ -263,3 +263,54 @@ TEST_F(Road, AForbiddenApplicationFailsTheChecksUntilItEnds) {
 
 }  // namespace
 }  // namespace quorvex::e2e
+
+namespace quorvex::e2e {
+namespace {
+
+TEST_F(Road, ExamModeCoversTheScreenAndKeepsEscapeFromThePage) {
+  auto demo = StartDemo();
+  const std::string domain = "127.0.0.1:" + std::to_string(port_);
+  auto client = StartClient(demo::SignedLaunchUrl("demo-1", domain, kArgs));
+  ASSERT_TRUE(AnswerBoxesUntil(*client, [&] { return LogHas("loaded url:http"); })) << Log();
+  auto exam = x_.FindWindows("^Demo exam demo-1$");
+  ASSERT_EQ(exam.size(), 1u);
+
+  x_.PressKeys(exam[0], "Tab Return");  // "Enter exam mode"
+  ASSERT_TRUE(WaitFor([&] { return LogHas("keyboard hook success, id:"); }, 10s)) << Log();
+  exam = x_.FindWindows("^Demo exam demo-1$");
+  ASSERT_EQ(exam.size(), 1u);
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        auto g = x_.Geometry(exam[0]);
+        return g[0] == 0 && g[1] == 0 && g[2] == 1280 && g[3] == 1024;
+      },
+      10s));
+
+  // Escape is kept from everyone, the page included; letters and Tab reach the page.
+  x_.Type("Escape a Tab b");
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        std::string reports = ReadFile(out_.path() + "reports.jsonl");
+        return reports.find("\"b\"") != std::string::npos;
+      },
+      10s));
+  std::string reports = ReadFile(out_.path() + "reports.jsonl");
+  EXPECT_EQ(reports.find("Escape"), std::string::npos) << reports;
+  EXPECT_NE(reports.find("\"a\""), std::string::npos) << reports;
+  EXPECT_TRUE(LogHas("pressed vk:27, flag: 0")) << Log();
+  EXPECT_TRUE(LogHas("pressed vk:65, flag: 128")) << Log();
+
+  // Alt+F4 in exam mode: the window manager never sees it.
+  x_.Type("alt+F4");
+  EXPECT_TRUE(WaitFor([&] { return LogHas("pressed vk:115, flag: 32"); }, 10s)) << Log();
+  EXPECT_FALSE(LogHas("Clicked close query"));
+
+  // The page's Close works in exam mode and gives the desktop back.
+  x_.Type("Tab Return");  // "Finish exam": the Tab above moved on to "Leave exam mode"
+  auto ended = client->WaitExit(20s);
+  ASSERT_TRUE(ended.has_value()) << Log();
+  EXPECT_EQ(Count(Log(), "close type is 1, closing"), 2u) << Log();
+}
+
+}  // namespace
+}  // namespace quorvex::e2e
