@@ -53,13 +53,26 @@ void TNwExamPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const 
   }
 }
 
-// Sees every key event of the program's display connection before Qt does.
-class TNwKeyboardFilter : public QAbstractNativeEventFilter {
+// Sees the program's X events before Qt does: key events, and commands from other processes.
+class TNwNativeFilter : public QAbstractNativeEventFilter {
  public:
-  explicit TNwKeyboardFilter(TFrmExam* exam) : FExam(exam) {}
+  explicit TNwNativeFilter(TFrmExam* exam) : FExam(exam) {}
   bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
-    auto key = platform::DecodeKeyEvent(type.constData(), message);
-    return key && FExam && FExam->FilterKey(key->keysym, key->release, key->alt_down);
+    if (!FExam) return false;
+    if (auto key = platform::DecodeKeyEvent(type.constData(), message)) {
+      return FExam->FilterKey(key->keysym, key->release, key->alt_down);
+    }
+    if (auto command = platform::DecodeCommandMessage(type.constData(), message, FExam->winId())) {
+      const long number = *command;
+      QMetaObject::invokeMethod(
+          FExam.data(),
+          [exam = FExam, number] {
+            if (exam) exam->WindowCommand(number);
+          },
+          Qt::QueuedConnection);
+      return true;
+    }
+    return false;
   }
 
  private:
@@ -129,6 +142,9 @@ TFrmExam::TFrmExam(QWidget* owner) : QWidget(owner, Qt::Window) {
   GlobalLogWriter().Info("Form created", "");
   FrmExam = this;
 
+  FNativeFilter = std::make_unique<TNwNativeFilter>(this);
+  qApp->installNativeEventFilter(FNativeFilter.get());
+
   Timer1.setInterval(300);
   connect(&Timer1, &QTimer::timeout, this, &TFrmExam::Timer1Timer);
   Timer1.start();
@@ -137,7 +153,7 @@ TFrmExam::TFrmExam(QWidget* owner) : QWidget(owner, Qt::Window) {
 TFrmExam::~TFrmExam() {
   // The desktop gets back what exam mode took, even when the window goes without a close.
   *FFullscreened = false;
-  if (FKeyboardFilter) qApp->removeNativeEventFilter(FKeyboardFilter.get());
+  qApp->removeNativeEventFilter(FNativeFilter.get());
   if (FKeyboardHooked) {
     if (QWidget* grabber = QWidget::keyboardGrabber()) grabber->releaseKeyboard();
   }
@@ -154,8 +170,6 @@ void TFrmExam::EnterExamModel() {
   if (primary) setGeometry(primary->geometry());
   showFullScreen();
   platform::SetSkipTaskbar(winId(), true);
-  FKeyboardFilter = std::make_unique<TNwKeyboardFilter>(this);
-  qApp->installNativeEventFilter(FKeyboardFilter.get());
   TakeKeyboard();
   StartFocusGuard();
 }
@@ -177,8 +191,6 @@ void TFrmExam::TakeKeyboard() {
 void TFrmExam::ExitExamModel() {
   if (!*FFullscreened) return;
   *FFullscreened = false;
-  if (FKeyboardFilter) qApp->removeNativeEventFilter(FKeyboardFilter.get());
-  FKeyboardFilter.reset();
   if (FKeyboardHooked) {
     if (QWidget* grabber = QWidget::keyboardGrabber()) grabber->releaseKeyboard();
     FKeyboardHooked = false;
@@ -188,6 +200,19 @@ void TFrmExam::ExitExamModel() {
   platform::SetSkipTaskbar(winId(), false);
   platform::ShowDockWindows(FHiddenDocks);
   FHiddenDocks.clear();
+}
+
+void TFrmExam::WindowCommand(long number) {
+  switch (number) {
+    case 0x040A:
+      if (crm) crm->triggerAction(QWebEnginePage::Reload);
+      break;
+    case 0x040C:
+      RequestClose(TNwCloseType::ctShutcut);
+      break;
+    default:  // 0x040B and anything else: no effect
+      break;
+  }
 }
 
 void TFrmExam::KeepKeyboard() {

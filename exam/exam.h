@@ -63,6 +63,9 @@ class TFrmExam : public QWidget {
   bool crmProcessMessageReceived(const std::string& name);
 
   bool Fullscreened() const { return *FFullscreened; }
+  // A command another process sent the window: 0x040A reload, 0x040B nothing, 0x040C close
+  // as by the exit gesture.
+  void WindowCommand(long number);
   // Takes the keyboard again if the server let it go.
   void KeepKeyboard();
   // A second monitor or a remote session covers the page with the warning panel.
@@ -74,7 +77,7 @@ class TFrmExam : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  friend class TNwKeyboardFilter;
+  friend class TNwNativeFilter;
 
   // Exam mode: borderless, screen-sized, above everything, docks hidden, keyboard taken.
   void EnterExamModel();
@@ -106,7 +109,7 @@ class TFrmExam : public QWidget {
   std::shared_ptr<std::atomic<bool>> FFullscreened = std::make_shared<std::atomic<bool>>(false);
   bool FKeyboardHooked = false;
   std::vector<unsigned long> FHiddenDocks;
-  std::unique_ptr<QAbstractNativeEventFilter> FKeyboardFilter;
+  std::unique_ptr<QAbstractNativeEventFilter> FNativeFilter;
   bool FCanClose = false;
   TNwCloseType FCloseType = TNwCloseType::ctNone;
 };

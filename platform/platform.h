@@ -185,4 +185,12 @@ struct NativeKeyEvent {
 };
 std::optional<NativeKeyEvent> DecodeKeyEvent(const char* event_type, void* message);
 
+// The message type by which other processes of the user command the exam window.
+inline constexpr const char* kCommandMessageType = "QUORVEX_COMMAND";
+// A command for `window` (its number in the first data word); nullopt for any other event.
+std::optional<long> DecodeCommandMessage(const char* event_type, void* message,
+                                         unsigned long window);
+// Sends a command to `window` of the display in $DISPLAY; false when it cannot be sent.
+bool SendCommandMessage(unsigned long window, long command);
+
 }  // namespace quorvex::platform

@@ -186,4 +186,31 @@ std::optional<NativeKeyEvent> DecodeKeyEvent(const char* event_type, void* messa
                         (key->state & XCB_MOD_MASK_1) != 0};
 }
 
+std::optional<long> DecodeCommandMessage(const char* event_type, void* message,
+                                         unsigned long window) {
+  if (std::strcmp(event_type, "xcb_generic_event_t") != 0) return std::nullopt;
+  auto* event = static_cast<xcb_generic_event_t*>(message);
+  if ((event->response_type & ~0x80) != XCB_CLIENT_MESSAGE) return std::nullopt;
+  auto* client = static_cast<xcb_client_message_event_t*>(message);
+  Display* d = QtDisplay();
+  if (!d || client->window != window || client->format != 32) return std::nullopt;
+  static const Atom type = XInternAtom(d, kCommandMessageType, False);
+  if (client->type != type) return std::nullopt;
+  return static_cast<long>(client->data.data32[0]);
+}
+
+bool SendCommandMessage(unsigned long window, long command) {
+  Display* d = XOpenDisplay(nullptr);
+  if (!d) return false;
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = window;
+  e.xclient.message_type = XInternAtom(d, kCommandMessageType, False);
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = command;
+  const bool sent = XSendEvent(d, window, False, NoEventMask, &e) != 0;
+  XCloseDisplay(d);
+  return sent;
+}
+
 }  // namespace quorvex::platform

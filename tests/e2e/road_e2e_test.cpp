@@ -314,3 +314,30 @@ TEST_F(Road, ExamModeCoversTheScreenAndKeepsEscapeFromThePage) {
 
 }  // namespace
 }  // namespace quorvex::e2e
+
+namespace quorvex::e2e {
+namespace {
+
+TEST_F(Road, AnotherProcessReloadsOrClosesTheExamWindow) {
+  auto demo = StartDemo();
+  const std::string domain = "127.0.0.1:" + std::to_string(port_);
+  auto client = StartClient(demo::SignedLaunchUrl("demo-1", domain, kArgs));
+  ASSERT_TRUE(AnswerBoxesUntil(*client, [&] { return LogHas("loaded url:http"); })) << Log();
+  auto exam = x_.FindWindows("^Demo exam demo-1$");
+  ASSERT_EQ(exam.size(), 1u);
+  auto send = [&](const std::string& command) {
+    Capture({QUORVEX_SEND_EXE, exam[0], command}, {{"DISPLAY", x_.display()}});
+  };
+
+  send("reload");
+  EXPECT_TRUE(WaitFor([&] { return Count(Log(), "loaded url:http") == 2; }, 20s)) << Log();
+  send("nothing");
+  send("close");
+  auto ended = client->WaitExit(20s);
+  ASSERT_TRUE(ended.has_value()) << Log();
+  EXPECT_EQ(Count(Log(), "loaded url:http"), 2u);
+  EXPECT_EQ(Count(Log(), "close type is 2, closing"), 2u) << Log();
+}
+
+}  // namespace
+}  // namespace quorvex::e2e
