@@ -258,6 +258,9 @@ void TFrmExam::StartFocusGuard() {
 void TFrmExam::ScreenRecheck() {
   const bool warn =
       ScreenConditionHolds(platform::MonitorCount(), [] { return IsRemoteSession(); });
+  if (warn != pnlMoreScreenTip->isVisible()) {
+    platform::DebugOutput(warn ? "screen warning shown" : "screen warning hidden");
+  }
   pnlMoreScreenTip->setVisible(warn);
   if (warn) pnlMoreScreenTip->raise();
   const int w = frameGeometry().width();

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <regex>
 
+#include "common/text.h"
 #include "demo/launch_link.h"
 #include "tests/e2e/e2e_support.h"
 
@@ -268,6 +269,15 @@ namespace quorvex::e2e {
 namespace {
 
 TEST_F(Road, ExamModeCoversTheScreenAndKeepsEscapeFromThePage) {
+  Process dock({DOCK_WINDOW_EXE}, {{"DISPLAY", x_.display()}}, out_.path());
+  std::string dock_id;
+  ASSERT_TRUE(WaitFor([&] { return !(dock_id = std::string(Trim(dock.Stdout()))).empty(); }, 10s));
+  auto map_state = [&] {
+    std::string info = Capture({"xwininfo", "-id", dock_id}, {{"DISPLAY", x_.display()}});
+    return info.find("IsViewable") != std::string::npos ? "viewable" : "hidden";
+  };
+  ASSERT_TRUE(WaitFor([&] { return std::string(map_state()) == "viewable"; }, 10s));
+
   auto demo = StartDemo();
   const std::string domain = "127.0.0.1:" + std::to_string(port_);
   auto client = StartClient(demo::SignedLaunchUrl("demo-1", domain, kArgs));
@@ -285,14 +295,12 @@ TEST_F(Road, ExamModeCoversTheScreenAndKeepsEscapeFromThePage) {
         return g[0] == 0 && g[1] == 0 && g[2] == 1280 && g[3] == 1024;
       },
       10s));
+  EXPECT_EQ(std::string(map_state()), "hidden");
 
   // Escape is kept from everyone, the page included; letters and Tab reach the page.
   x_.Type("Escape a Tab b");
   EXPECT_TRUE(WaitFor(
-      [&] {
-        std::string reports = ReadFile(out_.path() + "reports.jsonl");
-        return reports.find("\"b\"") != std::string::npos;
-      },
+      [&] { return ReadFile(out_.path() + "reports.jsonl").find("\"b\"") != std::string::npos; },
       10s));
   std::string reports = ReadFile(out_.path() + "reports.jsonl");
   EXPECT_EQ(reports.find("Escape"), std::string::npos) << reports;
@@ -305,8 +313,25 @@ TEST_F(Road, ExamModeCoversTheScreenAndKeepsEscapeFromThePage) {
   EXPECT_TRUE(WaitFor([&] { return LogHas("pressed vk:115, flag: 32"); }, 10s)) << Log();
   EXPECT_FALSE(LogHas("Clicked close query"));
 
-  // The page's Close works in exam mode and gives the desktop back.
-  x_.Type("Tab Return");  // "Finish exam": the Tab above moved on to "Leave exam mode"
+  // A second monitor covers the page within about five seconds, and its going uncovers it.
+  const std::map<std::string, std::string> display = {{"DISPLAY", x_.display()}};
+  Capture({"xrandr", "--setmonitor", "second", "640/0x480/0+1280+0", "none"}, display);
+  EXPECT_TRUE(WaitFor(
+      [&] { return client->Stderr().find("screen warning shown") != std::string::npos; }, 12s));
+  Capture({"xrandr", "--delmonitor", "second"}, display);
+  EXPECT_TRUE(WaitFor(
+      [&] { return client->Stderr().find("screen warning hidden") != std::string::npos; }, 12s));
+
+  // Leaving exam mode gives the desktop back at once: the dock, and Escape for the page.
+  x_.Type("Return");  // "Leave exam mode", focused by the Tab above
+  EXPECT_TRUE(WaitFor([&] { return std::string(map_state()) == "viewable"; }, 10s));
+  x_.Type("Escape");
+  EXPECT_TRUE(WaitFor(
+      [&] { return ReadFile(out_.path() + "reports.jsonl").find("Escape") != std::string::npos; },
+      10s));
+
+  // The page's Close ends the program.
+  x_.Type("Tab Return");  // "Finish exam"
   auto ended = client->WaitExit(20s);
   ASSERT_TRUE(ended.has_value()) << Log();
   EXPECT_EQ(Count(Log(), "close type is 1, closing"), 2u) << Log();
