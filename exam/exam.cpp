@@ -60,7 +60,7 @@ class TNwNativeFilter : public QAbstractNativeEventFilter {
   bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
     if (!FExam) return false;
     if (auto key = platform::DecodeKeyEvent(type.constData(), message)) {
-      return FExam->FilterKey(key->keysym, key->release, key->alt_down);
+      return FExam->FilterKey(*key);
     }
     if (auto command = platform::DecodeCommandMessage(type.constData(), message, FExam->winId())) {
       const long number = *command;
@@ -170,6 +170,7 @@ void TFrmExam::EnterExamModel() {
   if (primary) setGeometry(primary->geometry());
   showFullScreen();
   platform::SetSkipTaskbar(winId(), true);
+  platform::StartWatchingKeyboardDevices();
   TakeKeyboard();
   StartFocusGuard();
 }
@@ -224,13 +225,21 @@ void TFrmExam::KeepKeyboard() {
   }
 }
 
-bool TFrmExam::FilterKey(unsigned long keysym, bool released, bool alt_down) {
+bool TFrmExam::FilterKey(const platform::NativeKeyEvent& key) {
   if (!*FFullscreened) return false;
-  const uint32_t vk = WindowsVirtualKey(keysym);
-  const uint32_t flags = KeyFlags({keysym, released, alt_down, false});
+  const uint32_t vk = WindowsVirtualKey(key.keysym);
+  // Only a candidate of the exit gesture is worth the question where it came from.
+  const bool injected = key.release && key.alt_down && vk == kExitKey &&
+                        !platform::IsPhysicalKeyRelease(key.keycode, key.time);
+  const uint32_t flags = KeyFlags({key.keysym, key.release, key.alt_down, injected});
   const std::string line = PressedLogLine(vk, flags);
   platform::DebugOutput(line);
   GlobalLogWriter().Info(line, "");
+  if (FExitGesture.OnKey(vk, flags)) {
+    FCloseType = TNwCloseType::ctShutcut;
+    GlobalLogWriter().Info("shoutcut detected, try to exit", "");
+    QMetaObject::invokeMethod(this, "close", Qt::QueuedConnection);
+  }
   return ShouldSwallow(vk, flags);
 }
 

@@ -16,7 +16,10 @@
 #include <string>
 #include <vector>
 
+#include "common/CommonFunction.h"
 #include "exam/examlogic.h"
+#include "exam/keyboard.h"
+#include "platform/platform.h"
 
 namespace quorvex {
 
@@ -84,7 +87,7 @@ class TFrmExam : public QWidget {
   void ExitExamModel();
   void TakeKeyboard();
   // Every key event while exam mode is on; true to keep it from everyone.
-  bool FilterKey(unsigned long keysym, bool released, bool alt_down);
+  bool FilterKey(const platform::NativeKeyEvent& key);
   void StartFocusGuard();
 
   bool CreateBrowser();
@@ -110,6 +113,7 @@ class TFrmExam : public QWidget {
   bool FKeyboardHooked = false;
   std::vector<unsigned long> FHiddenDocks;
   std::unique_ptr<QAbstractNativeEventFilter> FNativeFilter;
+  TNwExitGesture FExitGesture{SetTimeout};
   bool FCanClose = false;
   TNwCloseType FCloseType = TNwCloseType::ctNone;
 };

@@ -182,8 +182,17 @@ struct NativeKeyEvent {
   unsigned long keysym;
   bool release;
   bool alt_down;
+  unsigned int keycode;
+  unsigned long time;  // the server's time of the event
 };
 std::optional<NativeKeyEvent> DecodeKeyEvent(const char* event_type, void* message);
+
+// Watches which keyboard device each key release comes from, so that releases made up by
+// another program (the XTEST device) can be told from a person's. From the GUI thread.
+void StartWatchingKeyboardDevices();
+// Whether the release of `keycode` at server time `time` came from a real keyboard: false
+// for an injected one, and when it cannot be told within a short wait.
+bool IsPhysicalKeyRelease(unsigned int keycode, unsigned long time);
 
 // The message type by which other processes of the user command the exam window.
 inline constexpr const char* kCommandMessageType = "QUORVEX_COMMAND";

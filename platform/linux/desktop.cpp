@@ -183,7 +183,7 @@ std::optional<NativeKeyEvent> DecodeKeyEvent(const char* event_type, void* messa
   Display* d = QtDisplay();
   if (!d) return std::nullopt;
   return NativeKeyEvent{XkbKeycodeToKeysym(d, key->detail, 0, 0), kind == XCB_KEY_RELEASE,
-                        (key->state & XCB_MOD_MASK_1) != 0};
+                        (key->state & XCB_MOD_MASK_1) != 0, key->detail, key->time};
 }
 
 std::optional<long> DecodeCommandMessage(const char* event_type, void* message,
