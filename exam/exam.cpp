@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <QWebEngineCertificateError>
 #include <QWebEngineLoadingInfo>
+#include <QWindow>
 
 #include <cmath>
 #include <thread>
@@ -171,21 +172,26 @@ void TFrmExam::EnterExamModel() {
   showFullScreen();
   platform::SetSkipTaskbar(winId(), true);
   platform::StartWatchingKeyboardDevices();
-  TakeKeyboard();
+  TakeKeyboard(40);
   StartFocusGuard();
 }
 
-void TFrmExam::TakeKeyboard() {
+void TFrmExam::TakeKeyboard(int attempts_left) {
   if (!*FFullscreened || FKeyboardHooked) return;
-  // Qt's grab: every key goes to the page, none to another client or the window manager.
+  // Qt's grab: every key goes to the page, none to another client or the window manager. The
+  // server grants it only once the window manager has put the window on the screen.
   QWidget* target = cefwindow && cefwindow->focusProxy() ? cefwindow->focusProxy() : this;
   target->grabKeyboard();
-  FKeyboardHooked = QWidget::keyboardGrabber() == target;
-  if (FKeyboardHooked) {
+  const bool taken = windowHandle() && windowHandle()->setKeyboardGrabEnabled(true);
+  if (taken) {
+    FKeyboardHooked = true;
     GlobalLogWriter().Info("keyboard hook success, id:%d", {static_cast<int64_t>(winId())}, "");
+  } else if (attempts_left > 0) {
+    QTimer::singleShot(50, this, [this, attempts_left] { TakeKeyboard(attempts_left - 1); });
   } else {
+    target->releaseKeyboard();
     GlobalLogWriter().Error("Set keyboard hook failed message: %s",
-                            {"another window holds the keyboard"}, "");
+                            {"the server did not give the window the keyboard"}, "");
   }
 }
 

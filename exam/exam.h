@@ -85,7 +85,7 @@ class TFrmExam : public QWidget {
   // Exam mode: borderless, screen-sized, above everything, docks hidden, keyboard taken.
   void EnterExamModel();
   void ExitExamModel();
-  void TakeKeyboard();
+  void TakeKeyboard(int attempts_left);
   // Every key event while exam mode is on; true to keep it from everyone.
   bool FilterKey(const platform::NativeKeyEvent& key);
   void StartFocusGuard();
