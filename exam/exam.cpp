@@ -250,17 +250,18 @@ bool TFrmExam::FilterKey(const platform::NativeKeyEvent& key) {
 }
 
 void TFrmExam::StartFocusGuard() {
-  const unsigned long window = winId();
   const std::string task_manager = I18n().i18n("RsTaskMgr");
-  std::thread([on = FFullscreened, window, task_manager] {
+  std::thread([on = FFullscreened, task_manager] {
     for (uint32_t round = 1; *on; ++round) {
       platform::HideTaskManagerWindows(task_manager);
-      platform::ActivateWindow(window);
       const bool recheck = round % 10 == 0;
       QMetaObject::invokeMethod(
           qApp,
           [recheck] {
             if (!FrmExam || !FrmExam->Fullscreened()) return;
+            // Back to the front, asked from the GUI thread as the window manager expects.
+            FrmExam->raise();
+            FrmExam->activateWindow();
             FrmExam->KeepKeyboard();
             if (recheck) FrmExam->ScreenRecheck();
           },
@@ -443,6 +444,11 @@ void TFrmExam::RequestClose(TNwCloseType close_type) {
 }
 
 void TFrmExam::closeEvent(QCloseEvent* event) {
+  // In exam mode a close from outside (the window manager, a pager) is ignored outright.
+  if (event->spontaneous() && *FFullscreened) {
+    event->ignore();
+    return;
+  }
   switch (CloseQuery(FCloseType, FCanClose, GlobalLogWriter())) {
     case TCloseStep::Refuse:
       event->ignore();

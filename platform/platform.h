@@ -170,8 +170,6 @@ void ShowDockWindows(const std::vector<unsigned long>& windows);
 // Keeps `window` out of the desktop's task list.
 void SetSkipTaskbar(unsigned long window, bool skip);
 
-// From any thread: brings `window` to the front and gives it the focus.
-void ActivateWindow(unsigned long window);
 // From any thread: hides top-level windows titled `title` (letter case aside) and the
 // desktop's usual system monitors; answers how many it hid.
 int HideTaskManagerWindows(const std::string& title);

@@ -143,15 +143,6 @@ void SetSkipTaskbar(unsigned long window, bool skip) {
   XFlush(d);
 }
 
-void ActivateWindow(unsigned long window) {
-  Display* d = OwnDisplay();
-  if (!d) return;
-  XRaiseWindow(d, window);
-  // Source 2: a pager or tool asking, which window managers do not refuse as focus stealing.
-  SendWmMessage(d, window, "_NET_ACTIVE_WINDOW", 2, CurrentTime, 0);
-  XFlush(d);
-}
-
 int HideTaskManagerWindows(const std::string& title) {
   Display* d = OwnDisplay();
   if (!d) return 0;

@@ -272,12 +272,19 @@ namespace {
 TEST_F(Road, ExamModeCoversTheScreenAndKeepsEscapeFromThePage) {
   Process dock({DOCK_WINDOW_EXE}, {{"DISPLAY", x_.display()}}, out_.path());
   std::string dock_id;
-  ASSERT_TRUE(WaitFor([&] { return !(dock_id = std::string(Trim(dock.Stdout()))).empty(); }, 10s));
+  // The panel prints its window id once it is on the screen.
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        std::string out = dock.Stdout();
+        dock_id = std::string(Trim(out));
+        return out.ends_with("\n");
+      },
+      20s));
   auto map_state = [&] {
     std::string info = Capture({"xwininfo", "-id", dock_id}, {{"DISPLAY", x_.display()}});
     return info.find("IsViewable") != std::string::npos ? "viewable" : "hidden";
   };
-  ASSERT_TRUE(WaitFor([&] { return std::string(map_state()) == "viewable"; }, 10s));
+  ASSERT_TRUE(WaitFor([&] { return std::string(map_state()) == "viewable"; }, 20s)) << dock_id;
 
   auto demo = StartDemo();
   const std::string domain = "127.0.0.1:" + std::to_string(port_);
@@ -286,6 +293,7 @@ TEST_F(Road, ExamModeCoversTheScreenAndKeepsEscapeFromThePage) {
   auto exam = x_.FindWindows("^Demo exam demo-1$");
   ASSERT_EQ(exam.size(), 1u);
 
+  const std::map<std::string, std::string> display = {{"DISPLAY", x_.display()}};
   x_.PressKeys(exam[0], "Tab Return");  // "Enter exam mode"
   ASSERT_TRUE(WaitFor([&] { return LogHas("keyboard hook success, id:"); }, 10s)) << Log();
   exam = x_.FindWindows("^Demo exam demo-1$");
@@ -308,6 +316,28 @@ TEST_F(Road, ExamModeCoversTheScreenAndKeepsEscapeFromThePage) {
   EXPECT_NE(reports.find("\"a\""), std::string::npos) << reports;
   EXPECT_TRUE(LogHas("pressed vk:27, flag: 0")) << Log();
   EXPECT_TRUE(LogHas("pressed vk:65, flag: 128")) << Log();
+
+  // Another window on the desktop: Alt+Tab does not switch to it, and a task manager that
+  // opens is hidden within about half a second.
+  Process other({"xmessage", "-title", "other window", "other"}, display, out_.path());
+  Process task_manager({"xmessage", "-title", "Task Manage", "tasks"}, display, out_.path());
+  // It may be hidden before this test ever sees it: wait until it exists, then until it is
+  // not on the screen.
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        return !Trim(Capture({"xdotool", "search", "--name", "^Task Manage$"}, display)).empty();
+      },
+      20s));
+  EXPECT_TRUE(WaitFor([&] { return x_.FindWindows("^Task Manage$").empty(); }, 5s));
+  x_.Type("alt+Tab");
+  std::string active;
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        active = std::string(Trim(Capture({"xdotool", "getactivewindow"}, display)));
+        return active == exam[0];
+      },
+      5s))
+      << active << " is active: " << Capture({"xdotool", "getwindowname", active}, display);
 
   // Alt+F4 in exam mode: the window manager never sees it.
   x_.Type("alt+F4");
@@ -333,7 +363,6 @@ TEST_F(Road, ExamModeCoversTheScreenAndKeepsEscapeFromThePage) {
   }
 
   // A second monitor covers the page within about five seconds, and its going uncovers it.
-  const std::map<std::string, std::string> display = {{"DISPLAY", x_.display()}};
   Capture({"xrandr", "--setmonitor", "second", "640/0x480/0+1280+0", "none"}, display);
   EXPECT_TRUE(WaitFor(
       [&] { return client->Stderr().find("screen warning shown") != std::string::npos; }, 12s));
