@@ -1,25 +1,34 @@
-// The engine's own floor: a bare Qt WebEngine window that loads one page and says when.
+// The engine's own floor: a bare Qt WebEngine window that loads one page and says when. With
+// a folder as second argument its profile keeps cache and storage there, as the client's does.
 #include <QApplication>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineView>
 
 #include <cstdio>
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: bare_webengine URL\n");
+    std::fprintf(stderr, "usage: bare_webengine URL [STORAGE_FOLDER]\n");
     return 2;
   }
   QApplication app(argc, argv);
+  QWebEngineProfile* profile = QWebEngineProfile::defaultProfile();
+  if (argc > 2) {
+    profile = new QWebEngineProfile(QStringLiteral("bare"), &app);
+    profile->setCachePath(QString::fromLocal8Bit(argv[2]) + "/cache");
+    profile->setPersistentStoragePath(QString::fromLocal8Bit(argv[2]) + "/data");
+  }
   QWebEngineView view;
-  QObject::connect(view.page(), &QWebEnginePage::loadingChanged,
-                   [](const QWebEngineLoadingInfo& info) {
-                     if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus) {
-                       std::printf("loaded url:%s\n", qPrintable(info.url().toString()));
-                       std::fflush(stdout);
-                     }
-                   });
+  auto* page = new QWebEnginePage(profile, &view);
+  view.setPage(page);
+  QObject::connect(page, &QWebEnginePage::loadingChanged, [](const QWebEngineLoadingInfo& info) {
+    if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus) {
+      std::printf("loaded url:%s\n", qPrintable(info.url().toString()));
+      std::fflush(stdout);
+    }
+  });
   view.resize(1294, 671);
   view.showMaximized();
   view.load(QUrl(QString::fromLocal8Bit(argv[1])));
