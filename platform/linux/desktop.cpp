@@ -98,7 +98,7 @@ void ForEachClient(Display* d, Fn fn) {
   if (children) XFree(children);
 }
 
-void SendWmMessage(Display* d, Window w, const char* type, long l0, long l1, long l2) {
+XEvent ClientMessageTo(Display* d, Window w, const char* type, long l0, long l1 = 0, long l2 = 0) {
   XEvent e{};
   e.xclient.type = ClientMessage;
   e.xclient.window = w;
@@ -107,6 +107,12 @@ void SendWmMessage(Display* d, Window w, const char* type, long l0, long l1, lon
   e.xclient.data.l[0] = l0;
   e.xclient.data.l[1] = l1;
   e.xclient.data.l[2] = l2;
+  return e;
+}
+
+// A request to the window manager about `w`, as the desktop specification has it.
+void SendWmMessage(Display* d, Window w, const char* type, long l0, long l1, long l2) {
+  XEvent e = ClientMessageTo(d, w, type, l0, l1, l2);
   XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
 }
 
@@ -193,12 +199,7 @@ std::optional<long> DecodeCommandMessage(const char* event_type, void* message,
 bool SendCommandMessage(unsigned long window, long command) {
   Display* d = XOpenDisplay(nullptr);
   if (!d) return false;
-  XEvent e{};
-  e.xclient.type = ClientMessage;
-  e.xclient.window = window;
-  e.xclient.message_type = XInternAtom(d, kCommandMessageType, False);
-  e.xclient.format = 32;
-  e.xclient.data.l[0] = command;
+  XEvent e = ClientMessageTo(d, window, kCommandMessageType, command);
   const bool sent = XSendEvent(d, window, False, NoEventMask, &e) != 0;
   XCloseDisplay(d);
   return sent;

@@ -105,6 +105,19 @@ class Road : public ::testing::Test {
 
   bool LogHas(const std::string& text) { return Log().find(text) != std::string::npos; }
 
+  // Serves the demo site, launches the client for it and answers its boxes until the exam
+  // page has loaded; `exam_window` gets the exam window's id.
+  std::unique_ptr<Process> OpenExamPage(std::unique_ptr<Process>& demo, std::string& exam_window) {
+    demo = StartDemo();
+    auto client =
+        StartClient(demo::SignedLaunchUrl("demo-1", "127.0.0.1:" + std::to_string(port_), kArgs));
+    EXPECT_TRUE(AnswerBoxesUntil(*client, [&] { return LogHas("loaded url:http"); })) << Log();
+    auto windows = x_.FindWindows("^Demo exam demo-1$");
+    EXPECT_EQ(windows.size(), 1u);
+    if (!windows.empty()) exam_window = windows[0];
+    return client;
+  }
+
   std::string ExamUrl(const std::string& domain) {
     return "http://" + domain + "/doexam/demo-1.html?" + kArgs;
   }
@@ -286,12 +299,10 @@ TEST_F(Road, ExamModeCoversTheScreenAndKeepsEscapeFromThePage) {
   };
   ASSERT_TRUE(WaitFor([&] { return std::string(map_state()) == "viewable"; }, 20s)) << dock_id;
 
-  auto demo = StartDemo();
-  const std::string domain = "127.0.0.1:" + std::to_string(port_);
-  auto client = StartClient(demo::SignedLaunchUrl("demo-1", domain, kArgs));
-  ASSERT_TRUE(AnswerBoxesUntil(*client, [&] { return LogHas("loaded url:http"); })) << Log();
-  auto exam = x_.FindWindows("^Demo exam demo-1$");
-  ASSERT_EQ(exam.size(), 1u);
+  std::unique_ptr<Process> demo;
+  std::vector<std::string> exam(1);
+  auto client = OpenExamPage(demo, exam[0]);
+  ASSERT_FALSE(exam[0].empty());
 
   const std::map<std::string, std::string> display = {{"DISPLAY", x_.display()}};
   x_.PressKeys(exam[0], "Tab Return");  // "Enter exam mode"
@@ -392,12 +403,10 @@ namespace quorvex::e2e {
 namespace {
 
 TEST_F(Road, AnotherProcessReloadsOrClosesTheExamWindow) {
-  auto demo = StartDemo();
-  const std::string domain = "127.0.0.1:" + std::to_string(port_);
-  auto client = StartClient(demo::SignedLaunchUrl("demo-1", domain, kArgs));
-  ASSERT_TRUE(AnswerBoxesUntil(*client, [&] { return LogHas("loaded url:http"); })) << Log();
-  auto exam = x_.FindWindows("^Demo exam demo-1$");
-  ASSERT_EQ(exam.size(), 1u);
+  std::unique_ptr<Process> demo;
+  std::vector<std::string> exam(1);
+  auto client = OpenExamPage(demo, exam[0]);
+  ASSERT_FALSE(exam[0].empty());
   auto send = [&](const std::string& command) {
     Capture({QUORVEX_SEND_EXE, exam[0], command}, {{"DISPLAY", x_.display()}});
   };
