@@ -110,7 +110,7 @@ XEvent ClientMessageTo(Display* d, Window w, const char* type, long l0, long l1 
   return e;
 }
 
-// A request to the window manager about `w`, as the desktop specification has it.
+// A request to the window manager about `w` (EWMH).
 void SendWmMessage(Display* d, Window w, const char* type, long l0, long l1, long l2) {
   XEvent e = ClientMessageTo(d, w, type, l0, l1, l2);
   XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
