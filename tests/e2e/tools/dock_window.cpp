@@ -19,8 +19,15 @@ int main() {
   XChangeProperty(d, w, type, XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&dock),
                   1);
   XStoreName(d, w, "test dock");
-  XMapWindow(d, w);
-  XSync(d, False);
+  // A busy window manager may miss the first request: ask until the panel is on the screen,
+  // then say which window it is.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    XMapWindow(d, w);
+    XSync(d, False);
+    XWindowAttributes attrs{};
+    if (XGetWindowAttributes(d, w, &attrs) && attrs.map_state == IsViewable) break;
+    usleep(200 * 1000);
+  }
   std::printf("%lu\n", w);
   std::fflush(stdout);
   for (;;) pause();
