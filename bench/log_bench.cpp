@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "common/log.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 
@@ -34,23 +35,6 @@ constexpr size_t kSpdlogQueueSlots = 2 * kSustainedLines + 1024;
 
 const std::string kMessage =
     "exam page loaded: status 200, 5123 bytes, 37 ms, https://exam.example.org/doexam/1";
-
-class Folder {
- public:
-  Folder() {
-    std::string tmpl = (fs::temp_directory_path() / "quorvex-log-bench-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) throw std::system_error(errno, std::generic_category(), tmpl);
-    path_ = tmpl + "/";
-  }
-  ~Folder() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 double Seconds(Clock::duration d) {
   return std::chrono::duration<double>(d).count();
@@ -114,7 +98,7 @@ double TimeBurst(const Logger& logger) {
 
 // Each run in a fresh folder.
 CallCost MeasureCallCost(const std::function<Logger(const std::string&)>& make) {
-  Folder folder;
+  quorvex::testing::ScratchDir folder("quorvex-log-bench");
   Logger logger = make(folder.path());
   CallCost cost;
   cost.cold_ns = TimeBurst(logger);
@@ -128,7 +112,7 @@ CallCost MeasureCallCost(const std::function<Logger(const std::string&)>& make) 
 }
 
 double LinesPerSecond(const std::function<Logger(const std::string&)>& make) {
-  Folder folder;
+  quorvex::testing::ScratchDir folder("quorvex-log-bench");
   Logger logger = make(folder.path());
   const auto start = Clock::now();
   for (int i = 0; i < kSustainedLines; ++i) logger.log();

@@ -34,17 +34,6 @@ std::string ReadFile(const std::string& path) {
   return s.str();
 }
 
-ScratchDir::ScratchDir() {
-  std::string tmpl = std::filesystem::temp_directory_path() / "quorvex-e2e-XXXXXX";
-  if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = tmpl + "/";
-}
-
-ScratchDir::~ScratchDir() {
-  std::error_code ec;
-  std::filesystem::remove_all(path_, ec);
-}
-
 namespace {
 
 std::vector<std::string> MergedEnvironment(const std::map<std::string, std::string>& env) {

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/scratch_dir.h"
+
 namespace quorvex::e2e {
 
 using namespace std::chrono_literals;
@@ -21,16 +23,7 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds deadli
 
 std::string ReadFile(const std::string& path);
 
-// A fresh folder under the system's temporary folder, removed at the end.
-class ScratchDir {
- public:
-  ScratchDir();
-  ~ScratchDir();
-  const std::string& path() const { return path_; }  // ends with '/'
-
- private:
-  std::string path_;
-};
+using testing::ScratchDir;
 
 // A child process with its output captured in files.
 class Process {

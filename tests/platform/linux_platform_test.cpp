@@ -10,6 +10,7 @@
 
 #include "platform/linux/linux.h"
 #include "platform/platform.h"
+#include "tests/support/scratch_dir.h"
 
 namespace quorvex::platform {
 namespace {
@@ -18,20 +19,14 @@ namespace fs = std::filesystem;
 
 class PrivateFolder : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string tmpl = fs::temp_directory_path() / "qvx-platform-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    root_ = tmpl;
-  }
-  void TearDown() override { fs::remove_all(root_); }
-
   mode_t ModeOf(const fs::path& p) {
     struct stat st {};
     EXPECT_EQ(lstat(p.c_str(), &st), 0);
     return st.st_mode & 0777;
   }
 
-  fs::path root_;
+  quorvex::testing::ScratchDir scratch_{"qvx-platform"};
+  const fs::path root_ = fs::path(scratch_.path()).parent_path();
 };
 
 TEST_F(PrivateFolder, TempDirIsTmpdirOrAPrivateFolderOfTheUser) {

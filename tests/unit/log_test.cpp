@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "common/log.h"
+#include "tests/support/scratch_dir.h"
 
 namespace quorvex {
 namespace {
@@ -35,23 +36,6 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
   }
   return true;
 }
-
-class TempFolder {
- public:
-  TempFolder() {
-    std::string tmpl = (fs::temp_directory_path() / "quorvex-log-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) throw std::system_error(errno, std::generic_category(), tmpl);
-    path_ = tmpl + "/";
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 std::string ReadText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -319,7 +303,7 @@ TEST(LogQueue, CountsTakenItemsAgainstCapacityAndWakesItsConsumer) {
 // ---------------------------------------------------------------------------------------------
 
 TEST(LogFileAppender, EachTagHasItsOwnFilesInACreatedFolder) {
-  TempFolder temp;
+  testing::ScratchDir temp("quorvex-log");
   const std::string folder = temp.path() + "a/b";
   TLogFileAppender appender(platform::LocalFileSystem(), folder, "quorvex");
   appender.Setup();
@@ -352,7 +336,7 @@ TEST(LogFileAppender, EachTagHasItsOwnFilesInACreatedFolder) {
 }
 
 TEST(LogFileAppender, RotatesAfterTheCrossingLineAndKeepsFiveBackups) {
-  TempFolder temp;
+  testing::ScratchDir temp("quorvex-log");
   TLogFileAppender appender(platform::LocalFileSystem(), temp.path(), "q");
   appender.Setup();
   // Three of these pass 1 024 000 bytes, two do not.
@@ -471,7 +455,7 @@ TEST(LogFileAppender, FileSystemFailuresAreRetriedThenRaised) {
 // ---------------------------------------------------------------------------------------------
 
 TEST(LogWriter, ShutdownWritesEveryLineOfConcurrentProducersInTheirOrder) {
-  TempFolder temp;
+  testing::ScratchDir temp("quorvex-log");
   constexpr int kThreads = 4, kLines = 5000;
   std::vector<uint32_t> tids(kThreads);
   {
