@@ -444,10 +444,14 @@ void TFrmExam::RequestClose(TNwCloseType close_type) {
 }
 
 void TFrmExam::closeEvent(QCloseEvent* event) {
-  // In exam mode a close from outside (the window manager, a pager) is ignored outright.
-  if (event->spontaneous() && *FFullscreened) {
-    event->ignore();
-    return;
+  // A close from outside (the close button, Alt+F4, a pager) is ignored outright in exam
+  // mode and is a close by the system otherwise.
+  if (event->spontaneous()) {
+    if (*FFullscreened) {
+      event->ignore();
+      return;
+    }
+    FCloseType = TNwCloseType::ctSys;
   }
   switch (CloseQuery(FCloseType, FCanClose, GlobalLogWriter())) {
     case TCloseStep::Refuse:
