@@ -154,15 +154,19 @@ bool TCefApplication::StartMainProcess(int argc, char** argv, int* exit_code) {
   FProfile->setHttpAcceptLanguage(QStringLiteral("en-US"));
   FProfile->setSpellCheckEnabled(false);
   if (!FPageScriptName.empty() && !FPageScript.empty()) {
-    QWebEngineScript script;
-    script.setName(QString::fromStdString(FPageScriptName));
-    script.setSourceCode(QString::fromStdString(FPageScript));
-    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    script.setWorldId(QWebEngineScript::MainWorld);
-    script.setRunsOnSubFrames(true);
-    FProfile->scripts()->insert(script);
+    AddPageScript(*FProfile, FPageScriptName, FPageScript);
   }
   return true;
+}
+
+void AddPageScript(QWebEngineProfile& profile, const std::string& name, const std::string& source) {
+  QWebEngineScript script;
+  script.setName(QString::fromStdString(name));
+  script.setSourceCode(QString::fromStdString(source));
+  script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+  script.setWorldId(QWebEngineScript::MainWorld);
+  script.setRunsOnSubFrames(true);
+  profile.scripts()->insert(script);
 }
 
 }  // namespace quorvex

@@ -31,6 +31,10 @@ bool NeedsRendererSecureOrigin(const std::string& proto, const std::string& doma
 // virtual display needs; they give a candidate nothing (no debugging, no web security off).
 std::vector<std::string> AllowedOutsideSwitches(std::string_view flags);
 
+// Runs `source` in every page and frame of `profile` at document creation, in the page's
+// own world, before the page's scripts.
+void AddPageScript(QWebEngineProfile& profile, const std::string& name, const std::string& source);
+
 class TCefApplication {
  public:
   TCefApplication();

@@ -308,6 +308,16 @@ TEST_F(Road, ExamModeCoversTheScreenAndKeepsEscapeFromThePage) {
       },
       10s));
   EXPECT_EQ(std::string(map_state()), "hidden");
+  // The window manager's frame (left, right, top, bottom) of the exam window, which gets a
+  // new X window each time its frame changes.
+  auto frame = [&] {
+    auto now = x_.FindWindows("^Demo exam demo-1$");
+    if (now.size() != 1) return std::string();
+    std::string prop = Capture({"xprop", "-id", now[0], "_NET_FRAME_EXTENTS"}, display);
+    auto eq = prop.find(" = ");
+    return eq == std::string::npos ? std::string() : std::string(Trim(prop.substr(eq + 3)));
+  };
+  EXPECT_TRUE(WaitFor([&] { return frame() == "0, 0, 0, 0"; }, 10s)) << frame();
 
   // Escape is kept from everyone, the page included; letters and Tab reach the page.
   x_.Type("Escape a Tab b");
@@ -373,9 +383,11 @@ TEST_F(Road, ExamModeCoversTheScreenAndKeepsEscapeFromThePage) {
   EXPECT_TRUE(WaitFor(
       [&] { return client->Stderr().find("screen warning hidden") != std::string::npos; }, 12s));
 
-  // Leaving exam mode gives the desktop back at once: the dock, and Escape for the page.
+  // Leaving exam mode gives the desktop back at once: the caption, the dock, and Escape for
+  // the page.
   x_.Type("Return");  // "Leave exam mode", focused by the Tab above
   EXPECT_TRUE(WaitFor([&] { return std::string(map_state()) == "viewable"; }, 10s));
+  EXPECT_TRUE(WaitFor([&] { return frame() != "0, 0, 0, 0" && !frame().empty(); }, 10s)) << frame();
   x_.Type("Escape");
   EXPECT_TRUE(WaitFor(
       [&] { return ReadFile(out_.path() + "reports.jsonl").find("Escape") != std::string::npos; },

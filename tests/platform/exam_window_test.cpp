@@ -8,7 +8,10 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "app/runtime.h"
 #include "exam/exam.h"
+#include "exam/jsext.h"
+#include "platform/platform.h"
 #include "tests/e2e/e2e_support.h"
 
 namespace quorvex {
@@ -39,7 +42,20 @@ bool SpinUntil(const std::function<bool()>& done, std::chrono::milliseconds dead
   return true;
 }
 
-TEST(ExamWindow, ClosesOnlyWithAReasonAndThenEndsTheProgramAfterTheBrowser) {
+// The page's answer to `script`, or an invalid value when none came in time.
+QVariant Eval(QWebEnginePage& page, const QString& script) {
+  bool done = false;
+  QVariant answer;
+  page.runJavaScript(script, [&](const QVariant& value) {
+    answer = value;
+    done = true;
+  });
+  SpinUntil([&] { return done; }, std::chrono::seconds(10));
+  return answer;
+}
+
+// One engine per process: the bridge and the close sequence share the window.
+TEST(ExamWindow, BridgeInEveryDocumentAndClosesOnlyWithAReason) {
   e2e::XServer x;
   setenv("DISPLAY", x.display().c_str(), 1);
   setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu", 1);
@@ -48,12 +64,31 @@ TEST(ExamWindow, ClosesOnlyWithAReasonAndThenEndsTheProgramAfterTheBrowser) {
   char* argv[] = {arg0, nullptr};
   QApplication app(argc, argv);
   LaunchParameters::Store({"1", "127.0.0.1:9", "", "http"});
+  AddPageScript(*QWebEngineProfile::defaultProfile(), std::string(kExtensionName),
+                BridgeScript(platform::LoadResource("qdx-extension.js").value_or("")));
 
   TMainStandIn main;
   auto* exam = new TFrmExam(&main);
   exam->mainForm = &main;
   exam->show();
   ASSERT_TRUE(SpinUntil([&] { return exam->isVisible(); }, std::chrono::seconds(10)));
+  auto* view = exam->findChild<QWebEngineView*>();
+  ASSERT_NE(view, nullptr);
+  QWebEnginePage& page = *view->page();
+
+  // Nothing listens on port 9: the error page, which has the bridge too.
+  ASSERT_TRUE(SpinUntil([&] { return page.url().scheme() == "data"; }, std::chrono::seconds(20)));
+  EXPECT_TRUE(SpinUntil([&] { return Eval(page, "quorvex.GetVersion()").toInt() == 8; },
+                        std::chrono::seconds(10)));
+
+  // A page with a frame that replaces prompt(), which the bridge also speaks through: the
+  // frame has the bridge, the bridge still answers, and the page's prompt() is its own.
+  page.setHtml(
+      "<script>window.prompt = (m) => 'own:' + m;</script>"
+      "<iframe srcdoc=\"<script>parent.frameOrnt = quorvex.Ornt();</script>\"></iframe>");
+  EXPECT_TRUE(SpinUntil([&] { return Eval(page, "window.frameOrnt").toInt() == 729184; },
+                        std::chrono::seconds(10)));
+  EXPECT_EQ(Eval(page, "[quorvex.GetVersion(), prompt('x')].join()").toString(), "8,own:x");
 
   // No reason: refused, nothing changes.
   exam->close();
