@@ -63,7 +63,8 @@ class TNwNativeFilter : public QAbstractNativeEventFilter {
     if (auto key = platform::DecodeKeyEvent(type.constData(), message)) {
       return FExam->FilterKey(*key);
     }
-    if (auto command = platform::DecodeCommandMessage(type.constData(), message, FExam->winId())) {
+    if (auto command =
+            platform::DecodeCommandMessage(type.constData(), message, FExam->NativeWindow())) {
       const long number = *command;
       QMetaObject::invokeMethod(
           FExam.data(),
@@ -170,7 +171,7 @@ void TFrmExam::EnterExamModel() {
   setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
   if (primary) setGeometry(primary->geometry());
   showFullScreen();
-  platform::SetSkipTaskbar(winId(), true);
+  platform::SetSkipTaskbar(NativeWindow(), true);
   platform::StartWatchingKeyboardDevices();
   TakeKeyboard(40);
   StartFocusGuard();
@@ -185,7 +186,8 @@ void TFrmExam::TakeKeyboard(int attempts_left) {
   const bool taken = windowHandle() && windowHandle()->setKeyboardGrabEnabled(true);
   if (taken) {
     FKeyboardHooked = true;
-    GlobalLogWriter().Info("keyboard hook success, id:%d", {static_cast<int64_t>(winId())}, "");
+    GlobalLogWriter().Info("keyboard hook success, id:%d", {static_cast<int64_t>(NativeWindow())},
+                           "");
   } else if (attempts_left > 0) {
     QTimer::singleShot(50, this, [this, attempts_left] { TakeKeyboard(attempts_left - 1); });
   } else {
@@ -204,7 +206,7 @@ void TFrmExam::ExitExamModel() {
   }
   setWindowFlags(Qt::Window);
   showMaximized();
-  platform::SetSkipTaskbar(winId(), false);
+  platform::SetSkipTaskbar(NativeWindow(), false);
   platform::ShowDockWindows(FHiddenDocks);
   FHiddenDocks.clear();
 }
@@ -220,6 +222,12 @@ void TFrmExam::WindowCommand(long number) {
     default:  // 0x040B and anything else: no effect
       break;
   }
+}
+
+WId TFrmExam::NativeWindow() const {
+  // The platform window may get a new X window when its flags change; the widget's own id
+  // would then name the old one.
+  return windowHandle() ? windowHandle()->winId() : winId();
 }
 
 void TFrmExam::KeepKeyboard() {

@@ -66,6 +66,8 @@ class TFrmExam : public QWidget {
   bool crmProcessMessageReceived(const std::string& name);
 
   bool Fullscreened() const { return *FFullscreened; }
+  // The X window that is on the screen now.
+  WId NativeWindow() const;
   // A command another process sent the window: 0x040A reload, 0x040B nothing, 0x040C close
   // as by the exit gesture.
   void WindowCommand(long number);

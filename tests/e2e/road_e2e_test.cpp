@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -318,6 +319,16 @@ TEST_F(Road, ExamModeCoversTheScreenAndKeepsEscapeFromThePage) {
     return eq == std::string::npos ? std::string() : std::string(Trim(prop.substr(eq + 3)));
   };
   EXPECT_TRUE(WaitFor([&] { return frame() == "0, 0, 0, 0"; }, 10s)) << frame();
+  // Kept above the rest and off the taskbar by the window manager.
+  std::string state;
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        state = Capture({"xprop", "-id", exam[0], "_NET_WM_STATE"}, display);
+        return state.find("_NET_WM_STATE_ABOVE") != std::string::npos &&
+               state.find("_NET_WM_STATE_SKIP_TASKBAR") != std::string::npos;
+      },
+      5s))
+      << state;
 
   // Escape is kept from everyone, the page included; letters and Tab reach the page.
   x_.Type("Escape a Tab b");
@@ -342,6 +353,25 @@ TEST_F(Road, ExamModeCoversTheScreenAndKeepsEscapeFromThePage) {
       },
       20s));
   EXPECT_TRUE(WaitFor([&] { return x_.FindWindows("^Task Manage$").empty(); }, 5s));
+  // Above the newer window, as the window manager stacks them.
+  auto stacking = [&] {
+    std::string ids = Capture({"xprop", "-root", "_NET_CLIENT_LIST_STACKING"}, display);
+    std::vector<unsigned long> order;
+    for (auto at = ids.find("0x"); at != std::string::npos; at = ids.find("0x", at + 2)) {
+      order.push_back(std::stoul(ids.substr(at), nullptr, 16));
+    }
+    return order;
+  };
+  std::vector<std::string> others;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        others = x_.FindWindows("^other window$");
+        auto order = stacking();
+        return others.size() == 1 &&
+               std::count(order.begin(), order.end(), std::stoul(others[0])) == 1;
+      },
+      20s));
+  EXPECT_EQ(stacking().back(), std::stoul(exam[0]));
   x_.Type("alt+Tab");
   std::string active;
   EXPECT_TRUE(WaitFor(
@@ -420,6 +450,12 @@ TEST_F(Road, AnotherProcessReloadsOrClosesTheExamWindow) {
   send("reload");
   EXPECT_TRUE(WaitFor([&] { return Count(Log(), "loaded url:http") == 2; }, 20s)) << Log();
   send("nothing");
+  // In exam mode too, where the window is a new X window.
+  x_.PressKeys(exam[0], "Tab Return");  // "Enter exam mode"
+  ASSERT_TRUE(WaitFor([&] { return LogHas("keyboard hook success, id:"); }, 10s)) << Log();
+  exam = x_.FindWindows("^Demo exam demo-1$");
+  ASSERT_EQ(exam.size(), 1u);
+  EXPECT_TRUE(LogHas("keyboard hook success, id:" + exam[0])) << Log();
   send("close");
   auto ended = client->WaitExit(20s);
   ASSERT_TRUE(ended.has_value()) << Log();
