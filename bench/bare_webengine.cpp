@@ -1,6 +1,7 @@
 // The engine's own floor: a bare Qt WebEngine window that loads one page and says when. With
 // a folder as second argument its profile keeps cache and storage there, as the client's does.
 #include <QApplication>
+#include <QTimer>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -30,7 +31,10 @@ int main(int argc, char** argv) {
     }
   });
   view.resize(1294, 671);
-  view.showMaximized();
+  view.show();
+  // Maximized as the client's window is: a request made before the window manager has the
+  // window on the screen is lost.
+  QTimer::singleShot(0, &view, [&view] { view.setWindowState(Qt::WindowMaximized); });
   view.load(QUrl(QString::fromLocal8Bit(argv[1])));
   return app.exec();
 }
