@@ -140,6 +140,12 @@ window.addEventListener('keydown', (e) => {
   show('keys', state.keys.join(' '));
   report('key');
 }, true);
+// Reported without moving the keyboard focus, so that keys typed next keep their target.
+window.addEventListener('mousedown', (e) => {
+  e.preventDefault();
+  state.clicks = (state.clicks || 0) + 1;
+  report('click');
+}, true);
 let resizeTimer = 0;
 window.addEventListener('resize', () => {
   clearTimeout(resizeTimer);

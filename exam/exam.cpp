@@ -186,6 +186,9 @@ void TFrmExam::TakeKeyboard(int attempts_left) {
   const bool taken = windowHandle() && windowHandle()->setKeyboardGrabEnabled(true);
   if (taken) {
     FKeyboardHooked = true;
+    // The pointer too, or the window manager's mouse bindings still act: Alt with the wheel
+    // switches desktops away from the exam, Alt with a button moves or lowers the window.
+    windowHandle()->setMouseGrabEnabled(true);
     GlobalLogWriter().Info("keyboard hook success, id:%d", {static_cast<int64_t>(NativeWindow())},
                            "");
   } else if (attempts_left > 0) {
@@ -202,6 +205,7 @@ void TFrmExam::ExitExamModel() {
   *FFullscreened = false;
   if (FKeyboardHooked) {
     if (QWidget* grabber = QWidget::keyboardGrabber()) grabber->releaseKeyboard();
+    if (windowHandle()) windowHandle()->setMouseGrabEnabled(false);
     FKeyboardHooked = false;
   }
   setWindowFlags(Qt::Window);
@@ -230,13 +234,16 @@ WId TFrmExam::NativeWindow() const {
   return windowHandle() ? windowHandle()->winId() : winId();
 }
 
-void TFrmExam::KeepKeyboard() {
+void TFrmExam::KeepInputGrabs() {
+  if (!FKeyboardHooked) return;
   // The server drops a grab whenever the window stops being viewable, as it does while the
-  // window manager reframes it: take it again each round.
-  if (QWidget* grabber = FKeyboardHooked ? QWidget::keyboardGrabber() : nullptr) {
+  // window manager reframes it, and a page's popup list takes the pointer and lets it go:
+  // take both again each round.
+  if (QWidget* grabber = QWidget::keyboardGrabber()) {
     grabber->releaseKeyboard();
     grabber->grabKeyboard();
   }
+  if (windowHandle()) windowHandle()->setMouseGrabEnabled(true);
 }
 
 bool TFrmExam::FilterKey(const platform::NativeKeyEvent& key) {
@@ -270,7 +277,7 @@ void TFrmExam::StartFocusGuard() {
             // Back to the front, asked from the GUI thread as the window manager expects.
             FrmExam->raise();
             FrmExam->activateWindow();
-            FrmExam->KeepKeyboard();
+            FrmExam->KeepInputGrabs();
             if (recheck) FrmExam->ScreenRecheck();
           },
           Qt::QueuedConnection);

@@ -71,8 +71,8 @@ class TFrmExam : public QWidget {
   // A command another process sent the window: 0x040A reload, 0x040B nothing, 0x040C close
   // as by the exit gesture.
   void WindowCommand(long number);
-  // Takes the keyboard again if the server let it go.
-  void KeepKeyboard();
+  // Takes the keyboard and the pointer again if the server let them go.
+  void KeepInputGrabs();
   // A second monitor or a remote session covers the page with the warning panel.
   void ScreenRecheck();
 

@@ -382,6 +382,22 @@ TEST_F(Road, ExamModeCoversTheScreenAndKeepsEscapeFromThePage) {
       5s))
       << active << " is active: " << Capture({"xdotool", "getwindowname", active}, display);
 
+  // Nor the window manager's mouse bindings: Alt with the wheel would switch desktops away from
+  // the exam. A click still reaches the page.
+  auto desktop = [&] { return Capture({"xprop", "-root", "_NET_CURRENT_DESKTOP"}, display); };
+  const std::string on_desktop = desktop();
+  Capture({"xdotool", "mousemove", "640", "600", "keydown", "alt", "click", "5", "click", "5",
+           "keyup", "alt"},
+          display);
+  Capture({"xdotool", "click", "1"}, display);
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        return ReadFile(out_.path() + "reports.jsonl").find("\"event\":\"click\"") !=
+               std::string::npos;
+      },
+      10s));
+  EXPECT_EQ(desktop(), on_desktop);
+
   // Alt+F4 in exam mode: the window manager never sees it.
   x_.Type("alt+F4");
   EXPECT_TRUE(WaitFor([&] { return LogHas("pressed vk:115, flag: 32"); }, 10s)) << Log();
