@@ -85,7 +85,7 @@ constexpr std::string_view kExamPage = R"(<!DOCTYPE html>
 <p id="client">Checking for the Quorvex client...</p>
 <p id="controls" hidden>
 <button id="enter">Enter exam mode</button><button id="leave">Leave exam mode</button><button
-id="finish">Finish exam</button>
+id="finish">Finish exam</button><button id="confirm">Ask before submitting</button>
 </p>
 <p>
 <a id="notes" href="/notes.html" target="_blank">Open notes</a> |
@@ -166,6 +166,9 @@ window.addEventListener('load', () => {
     document.getElementById('controls').hidden = false;
     document.getElementById('enter').onclick = () => { bridgeCall('EnterFullscreen'); report('enter'); };
     document.getElementById('leave').onclick = () => { bridgeCall('ExitFullscreen'); report('leave'); };
+    document.getElementById('confirm').onclick = () => {
+      report('confirm:' + window.confirm('Submit your answers now?'));
+    };
     // Report first: the page goes away with the client.
     document.getElementById('finish').onclick = () => {
       report('finish').then(() => bridgeCall('Close'));

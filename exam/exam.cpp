@@ -173,6 +173,7 @@ void TFrmExam::EnterExamModel() {
   showFullScreen();
   platform::SetSkipTaskbar(NativeWindow(), true);
   platform::StartWatchingKeyboardDevices();
+  qApp->installEventFilter(this);
   TakeKeyboard(40);
   StartFocusGuard();
 }
@@ -181,7 +182,7 @@ void TFrmExam::TakeKeyboard(int attempts_left) {
   if (!*FFullscreened || FKeyboardHooked) return;
   // Qt's grab: every key goes to the page, none to another client or the window manager. The
   // server grants it only once the window manager has put the window on the screen.
-  QWidget* target = cefwindow && cefwindow->focusProxy() ? cefwindow->focusProxy() : this;
+  QWidget* target = PageWidget();
   target->grabKeyboard();
   const bool taken = windowHandle() && windowHandle()->setKeyboardGrabEnabled(true);
   if (taken) {
@@ -203,9 +204,14 @@ void TFrmExam::TakeKeyboard(int attempts_left) {
 void TFrmExam::ExitExamModel() {
   if (!*FFullscreened) return;
   *FFullscreened = false;
+  qApp->removeEventFilter(this);
   if (FKeyboardHooked) {
     if (QWidget* grabber = QWidget::keyboardGrabber()) grabber->releaseKeyboard();
-    if (windowHandle()) windowHandle()->setMouseGrabEnabled(false);
+    // The server keeps one grab of each kind per program, whichever window holds it.
+    if (QWindow* window = InputWindow()->windowHandle()) {
+      window->setKeyboardGrabEnabled(false);
+      window->setMouseGrabEnabled(false);
+    }
     FKeyboardHooked = false;
   }
   setWindowFlags(Qt::Window);
@@ -234,16 +240,45 @@ WId TFrmExam::NativeWindow() const {
   return windowHandle() ? windowHandle()->winId() : winId();
 }
 
-void TFrmExam::KeepInputGrabs() {
-  if (!FKeyboardHooked) return;
+QWidget* TFrmExam::PageWidget() {
+  return cefwindow && cefwindow->focusProxy() ? cefwindow->focusProxy() : this;
+}
+
+QWidget* TFrmExam::InputWindow() {
+  // A dialog the page opened (alert, confirm, prompt) blocks the exam window and needs the
+  // keys and clicks itself.
+  QWidget* modal = QApplication::activeModalWidget();
+  return modal && modal != this && modal->isVisible() ? modal->window() : this;
+}
+
+void TFrmExam::KeepInputGrabs(int attempts_left) {
+  // A popup list of the page holds both grabs itself while it is open.
+  if (!FKeyboardHooked || QApplication::activePopupWidget()) return;
+  QWidget* front = InputWindow();
   // The server drops a grab whenever the window stops being viewable, as it does while the
-  // window manager reframes it, and a page's popup list takes the pointer and lets it go:
-  // take both again each round.
-  if (QWidget* grabber = QWidget::keyboardGrabber()) {
-    grabber->releaseKeyboard();
-    grabber->grabKeyboard();
+  // window manager reframes it, and a popup list lets both go when it closes: take them again.
+  if (QWidget* grabber = QWidget::keyboardGrabber()) grabber->releaseKeyboard();
+  if (front == this) PageWidget()->grabKeyboard();
+  QWindow* window = front->windowHandle();
+  const bool taken = window && window->setKeyboardGrabEnabled(true);
+  if (window) window->setMouseGrabEnabled(true);
+  if (taken && FInputWindow != front) {
+    FInputWindow = front;
+    platform::DebugOutput("input to: " + front->windowTitle().toStdString());
   }
-  if (windowHandle()) windowHandle()->setMouseGrabEnabled(true);
+  // A dialog that has just been shown is not on the screen yet.
+  if (!taken && attempts_left > 0) {
+    QTimer::singleShot(50, this, [this, attempts_left] { KeepInputGrabs(attempts_left - 1); });
+  }
+}
+
+bool TFrmExam::eventFilter(QObject* watched, QEvent* event) {
+  // The grabs follow a dialog or popup of the program as it comes and goes.
+  if ((event->type() == QEvent::Show || event->type() == QEvent::Hide) && watched->isWidgetType() &&
+      static_cast<QWidget*>(watched)->isWindow() && watched != this) {
+    QTimer::singleShot(0, this, [this] { KeepInputGrabs(kGrabAttempts); });
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 bool TFrmExam::FilterKey(const platform::NativeKeyEvent& key) {
@@ -276,7 +311,9 @@ void TFrmExam::StartFocusGuard() {
             if (!FrmExam || !FrmExam->Fullscreened()) return;
             // Back to the front, asked from the GUI thread as the window manager expects.
             FrmExam->raise();
-            FrmExam->activateWindow();
+            QWidget* front = FrmExam->InputWindow();
+            if (front != FrmExam) front->raise();
+            front->activateWindow();
             FrmExam->KeepInputGrabs();
             if (recheck) FrmExam->ScreenRecheck();
           },

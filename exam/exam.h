@@ -71,8 +71,12 @@ class TFrmExam : public QWidget {
   // A command another process sent the window: 0x040A reload, 0x040B nothing, 0x040C close
   // as by the exit gesture.
   void WindowCommand(long number);
-  // Takes the keyboard and the pointer again if the server let them go.
-  void KeepInputGrabs();
+  // Gives the keyboard and the pointer to the window in front (this one or a dialog it opened),
+  // taking them again if the server let them go.
+  static constexpr int kGrabAttempts = 20;  // 50 ms apart
+  void KeepInputGrabs(int attempts_left = 0);
+  // The program's window that takes input in exam mode.
+  QWidget* InputWindow();
   // A second monitor or a remote session covers the page with the warning panel.
   void ScreenRecheck();
 
@@ -80,6 +84,7 @@ class TFrmExam : public QWidget {
   void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   friend class TNwNativeFilter;
@@ -88,6 +93,8 @@ class TFrmExam : public QWidget {
   void EnterExamModel();
   void ExitExamModel();
   void TakeKeyboard(int attempts_left);
+  // The page's own widget, which the keys go to.
+  QWidget* PageWidget();
   // Every key event while exam mode is on; true to keep it from everyone.
   bool FilterKey(const platform::NativeKeyEvent& key);
   void StartFocusGuard();
@@ -113,6 +120,7 @@ class TFrmExam : public QWidget {
   // Shared with the focus guard, which may outlive an exam-mode period by one round.
   std::shared_ptr<std::atomic<bool>> FFullscreened = std::make_shared<std::atomic<bool>>(false);
   bool FKeyboardHooked = false;
+  QPointer<QWidget> FInputWindow;
   std::vector<unsigned long> FHiddenDocks;
   std::unique_ptr<QAbstractNativeEventFilter> FNativeFilter;
   TNwExitGesture FExitGesture{SetTimeout};

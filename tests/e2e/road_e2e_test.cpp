@@ -398,6 +398,21 @@ TEST_F(Road, ExamModeCoversTheScreenAndKeepsEscapeFromThePage) {
       10s));
   EXPECT_EQ(desktop(), on_desktop);
 
+  // A dialog the page opens takes the keys and clicks while it is up, and Alt+Tab still goes
+  // nowhere.
+  x_.Type("Tab Tab Return");  // "Ask before submitting", two along from "Leave exam mode"
+  ASSERT_TRUE(WaitFor(
+      [&] { return client->Stderr().find("input to: Javascript Confirm") != std::string::npos; },
+      10s));
+  x_.Type("alt+Tab Return");
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        return ReadFile(out_.path() + "reports.jsonl").find("confirm:true") != std::string::npos;
+      },
+      10s));
+  EXPECT_TRUE(x_.FindWindows("^Javascript Confirm").empty());
+  x_.Type("shift+Tab shift+Tab");  // back to "Leave exam mode"
+
   // Alt+F4 in exam mode: the window manager never sees it.
   x_.Type("alt+F4");
   EXPECT_TRUE(WaitFor([&] { return LogHas("pressed vk:115, flag: 32"); }, 10s)) << Log();
