@@ -92,6 +92,8 @@ id="finish">Finish exam</button><button id="confirm">Ask before submitting</butt
 <a id="pdf" href="/files/sample.pdf">Sample PDF</a> |
 <a id="txt" href="/files/sample.txt">Sample text (download)</a>
 </p>
+<p><label>Answer to question 1 <select id="answer"><option>A</option><option>B</option>
+<option>C</option></select></label></p>
 <h2>Keys pressed</h2>
 <p id="keys"></p>
 <script>
@@ -115,7 +117,11 @@ let seq = 0;
 let sending = Promise.resolve();
 // One report at a time, so the lines arrive in the order things happened.
 function report(event) {
-  const body = JSON.stringify(Object.assign({}, state, { page: 'exam', event: event, seq: ++seq }));
+  // Where the answer list is, for tests that click it.
+  const list = document.getElementById('answer').getBoundingClientRect();
+  const at = [Math.round(list.x + list.width / 2), Math.round(list.y + list.height / 2)];
+  const body = JSON.stringify(
+      Object.assign({}, state, { page: 'exam', event: event, seq: ++seq, answerAt: at }));
   sending = sending
     .then(() => fetch('/report', { method: 'POST', headers: { 'Content-Type': 'application/json' },
                                    body: body, keepalive: true }))
@@ -140,12 +146,14 @@ window.addEventListener('keydown', (e) => {
   show('keys', state.keys.join(' '));
   report('key');
 }, true);
-// Reported without moving the keyboard focus, so that keys typed next keep their target.
+// Reported without moving the keyboard focus (lists and fields aside, which need it), so that
+// keys typed next keep their target.
 window.addEventListener('mousedown', (e) => {
-  e.preventDefault();
+  if (!e.target.closest('select, input, textarea')) e.preventDefault();
   state.clicks = (state.clicks || 0) + 1;
   report('click');
 }, true);
+document.getElementById('answer').onchange = (e) => report('answer:' + e.target.value);
 let resizeTimer = 0;
 window.addEventListener('resize', () => {
   clearTimeout(resizeTimer);

@@ -252,8 +252,13 @@ QWidget* TFrmExam::InputWindow() {
 }
 
 void TFrmExam::KeepInputGrabs(int attempts_left) {
+  if (!FKeyboardHooked) return;
   // A popup list of the page holds both grabs itself while it is open.
-  if (!FKeyboardHooked || QApplication::activePopupWidget()) return;
+  if (QWidget* popup = QApplication::activePopupWidget()) {
+    if (FInputWindow != popup) platform::DebugOutput("input to: a popup");
+    FInputWindow = popup;
+    return;
+  }
   QWidget* front = InputWindow();
   // The server drops a grab whenever the window stops being viewable, as it does while the
   // window manager reframes it, and a popup list lets both go when it closes: take them again.

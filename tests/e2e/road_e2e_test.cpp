@@ -469,6 +469,48 @@ TEST_F(Road, ExamModeCoversTheScreenAndKeepsEscapeFromThePage) {
 namespace quorvex::e2e {
 namespace {
 
+TEST_F(Road, APageListWorksInExamModeAndGivesTheKeyboardBack) {
+  std::unique_ptr<Process> demo;
+  std::vector<std::string> exam(1);
+  auto client = OpenExamPage(demo, exam[0]);
+  ASSERT_FALSE(exam[0].empty());
+  const std::map<std::string, std::string> display = {{"DISPLAY", x_.display()}};
+  x_.PressKeys(exam[0], "Tab Return");  // "Enter exam mode"
+  ASSERT_TRUE(WaitFor([&] { return LogHas("keyboard hook success, id:"); }, 10s)) << Log();
+
+  // The list's place on the screen once the page fills it in exam mode.
+  std::smatch at;
+  static const std::regex kAt(R"("width":1280,"height":1024,.*"answerAt":\[(\d+),(\d+)\])");
+  std::string reports;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        reports = ReadFile(out_.path() + "reports.jsonl");
+        return std::regex_search(reports, at, kAt);
+      },
+      10s))
+      << reports;
+  // The list opens over the page with the pointer and takes the keys while it is open.
+  Capture({"xdotool", "mousemove", at[1].str(), at[2].str(), "click", "1"}, display);
+  ASSERT_TRUE(WaitFor(
+      [&] { return client->Stderr().find("input to: a popup") != std::string::npos; }, 10s));
+  x_.Type("Down Return");
+  EXPECT_TRUE(WaitFor(
+      [&] { return ReadFile(out_.path() + "reports.jsonl").find("answer:B") != std::string::npos; },
+      10s));
+  // Closed, it gives the keys back to the exam: Alt+Tab comes to the exam window, not to the
+  // window manager.
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        std::string err = client->Stderr();
+        return err.find("input to: Demo exam", err.find("input to: a popup")) != std::string::npos;
+      },
+      10s))
+      << client->Stderr();
+  const size_t seen = Count(Log(), "pressed vk:9, flag: 32");
+  x_.Type("alt+Tab");
+  EXPECT_TRUE(WaitFor([&] { return Count(Log(), "pressed vk:9, flag: 32") == seen + 1; }, 10s));
+}
+
 TEST_F(Road, AnotherProcessReloadsOrClosesTheExamWindow) {
   std::unique_ptr<Process> demo;
   std::vector<std::string> exam(1);
