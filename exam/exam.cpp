@@ -1,5 +1,6 @@
 #include "exam/exam.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
@@ -9,6 +10,7 @@
 
 #include <cmath>
 #include <thread>
+#include <utility>
 
 #include "app/runtime.h"
 #include "checks/utils.h"
@@ -54,6 +56,37 @@ void TNwExamPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const 
   }
 }
 
+void TNwExamPage::javaScriptAlert(const QUrl& origin, const QString& message) {
+  InDialog([&] {
+    QWebEnginePage::javaScriptAlert(origin, message);
+    return true;
+  });
+}
+
+bool TNwExamPage::javaScriptConfirm(const QUrl& origin, const QString& message) {
+  return InDialog([&] { return QWebEnginePage::javaScriptConfirm(origin, message); });
+}
+
+bool TNwExamPage::InDialog(const std::function<bool()>& show) {
+  ++FDialogs;
+  const bool answer = show();
+  if (--FDialogs == 0 && FAfterDialogs) {
+    // Queued: the dialog's own event loop has returned, but the engine's call has not.
+    QMetaObject::invokeMethod(this, std::exchange(FAfterDialogs, nullptr), Qt::QueuedConnection);
+  }
+  return answer;
+}
+
+bool TNwExamPage::CloseDialogs(std::function<void()> then) {
+  if (FDialogs == 0) return false;
+  FAfterDialogs = std::move(then);
+  // A page's dialog is a modal window of the view; closing it answers as Cancel does.
+  while (QWidget* dialog = QApplication::activeModalWidget()) {
+    if (!dialog->close()) break;
+  }
+  return true;
+}
+
 // Sees the program's X events before Qt does: key events, and commands from other processes.
 class TNwNativeFilter : public QAbstractNativeEventFilter {
  public:
@@ -85,7 +118,8 @@ bool TNwExamPage::javaScriptPrompt(const QUrl& origin, const QString& message,
                                    const QString& default_value, QString* result) {
   const std::string text = message.toStdString();
   if (!text.starts_with(kNativeCallMarker)) {
-    return QWebEnginePage::javaScriptPrompt(origin, message, default_value, result);
+    return InDialog(
+        [&] { return QWebEnginePage::javaScriptPrompt(origin, message, default_value, result); });
   }
   QPointer<TFrmExam> exam = qobject_cast<TFrmExam*>(parent());
   TNwExternalJsExtension extension([exam](const std::string& name) {
@@ -535,6 +569,9 @@ void TFrmExam::crmClose() {
 }
 
 void TFrmExam::DestroyBrowserHost() {
+  // A page dialog runs its own event loop inside a call of the page: the page can only go once
+  // that call has returned.
+  if (crm && crm->CloseDialogs([this] { DestroyBrowserHost(); })) return;
   delete cefwindow;
   cefwindow = nullptr;
   if (crm) {

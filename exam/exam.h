@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,12 +31,24 @@ class TNwExamPage : public QWebEnginePage {
  public:
   TNwExamPage(QWebEngineProfile* profile, QObject* parent);
 
+  // When a dialog of the page is open, closes it (as cancelled), runs `then` once its call has
+  // returned and answers true; otherwise answers false.
+  bool CloseDialogs(std::function<void()> then);
+
  protected:
+  void javaScriptAlert(const QUrl& origin, const QString& message) override;
+  bool javaScriptConfirm(const QUrl& origin, const QString& message) override;
   void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
                                 int line, const QString& source) override;
   // Calls of the page bridge arrive here; the page's own prompts go on as usual.
   bool javaScriptPrompt(const QUrl& origin, const QString& message, const QString& default_value,
                         QString* result) override;
+
+ private:
+  bool InDialog(const std::function<bool()>& show);
+
+  int FDialogs = 0;
+  std::function<void()> FAfterDialogs;
 };
 
 class TFrmExam : public QWidget {

@@ -529,9 +529,15 @@ TEST_F(Road, AnotherProcessReloadsOrClosesTheExamWindow) {
   exam = x_.FindWindows("^Demo exam demo-1$");
   ASSERT_EQ(exam.size(), 1u);
   EXPECT_TRUE(LogHas("keyboard hook success, id:" + exam[0])) << Log();
+  // And while the page waits on a dialog of its own, which goes with the page.
+  x_.Type("Tab Tab Tab Return");  // "Ask before submitting"
+  ASSERT_TRUE(WaitFor(
+      [&] { return client->Stderr().find("input to: Javascript Confirm") != std::string::npos; },
+      10s));
   send("close");
   auto ended = client->WaitExit(20s);
   ASSERT_TRUE(ended.has_value()) << Log();
+  EXPECT_TRUE(WIFEXITED(*ended) && WEXITSTATUS(*ended) == 0) << *ended;
   EXPECT_EQ(Count(Log(), "loaded url:http"), 2u);
   EXPECT_EQ(Count(Log(), "close type is 2, closing"), 2u) << Log();
 }
