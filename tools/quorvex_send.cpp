@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (!quorvex::platform::SendCommandMessage(window, command)) {
-    std::fprintf(stderr, "quorvex_send: cannot reach the X display\n");
+    std::fprintf(stderr, "quorvex_send: cannot reach window %s on the X display\n", argv[1]);
     return 1;
   }
   return 0;

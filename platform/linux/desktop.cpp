@@ -199,10 +199,19 @@ std::optional<long> DecodeCommandMessage(const char* event_type, void* message,
 bool SendCommandMessage(unsigned long window, long command) {
   Display* d = XOpenDisplay(nullptr);
   if (!d) return false;
+  // A window that is gone is a failed send, not the end of the caller (Xlib's default).
+  static bool failed;
+  failed = false;
+  auto* previous = XSetErrorHandler([](Display*, XErrorEvent*) {
+    failed = true;
+    return 0;
+  });
   XEvent e = ClientMessageTo(d, window, kCommandMessageType, command);
   const bool sent = XSendEvent(d, window, False, NoEventMask, &e) != 0;
+  XSync(d, False);
+  XSetErrorHandler(previous);
   XCloseDisplay(d);
-  return sent;
+  return sent && !failed;
 }
 
 }  // namespace quorvex::platform

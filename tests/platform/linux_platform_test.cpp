@@ -10,7 +10,11 @@
 
 #include "platform/linux/linux.h"
 #include "platform/platform.h"
+#include "tests/e2e/e2e_support.h"
 #include "tests/support/scratch_dir.h"
+
+// Last: its macros (None, Bool, Status) would break the headers above.
+#include <X11/Xlib.h>
 
 namespace quorvex::platform {
 namespace {
@@ -143,6 +147,20 @@ TEST(Platform, ExecutableAndResources) {
   EXPECT_EQ(LoadResource("NOSUCHRESOURCE"), std::nullopt);
   // Without an application object nothing services the main thread.
   EXPECT_FALSE(RunOnMainThreadSync([] {}));
+}
+
+TEST(Platform, ACommandForAWindowThatIsGoneFailsWithoutEndingTheSender) {
+  e2e::XServer x;
+  setenv("DISPLAY", x.display().c_str(), 1);
+  Display* d = XOpenDisplay(nullptr);
+  ASSERT_NE(d, nullptr);
+  Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 10, 10, 0, 0, 0);
+  XSync(d, False);
+  EXPECT_TRUE(SendCommandMessage(w, 0x040B));
+  XDestroyWindow(d, w);
+  XSync(d, False);
+  EXPECT_FALSE(SendCommandMessage(w, 0x040B));
+  XCloseDisplay(d);
 }
 
 }  // namespace
