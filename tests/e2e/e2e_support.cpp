@@ -18,22 +18,6 @@ extern char** environ;
 
 namespace quorvex::e2e {
 
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds deadline) {
-  auto end = std::chrono::steady_clock::now() + deadline;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(20ms);
-  }
-  return true;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 namespace {
 
 std::vector<std::string> MergedEnvironment(const std::map<std::string, std::string>& env) {

@@ -13,17 +13,15 @@
 #include <vector>
 
 #include "tests/support/scratch_dir.h"
+#include "tests/support/wait.h"
 
 namespace quorvex::e2e {
 
 using namespace std::chrono_literals;
 
-// Polls `done` until it holds or `deadline` passes.
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds deadline);
-
-std::string ReadFile(const std::string& path);
-
+using testing::ReadFile;
 using testing::ScratchDir;
+using testing::WaitFor;
 
 // A child process with its output captured in files.
 class Process {

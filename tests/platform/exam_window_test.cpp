@@ -13,9 +13,12 @@
 #include "exam/jsext.h"
 #include "platform/platform.h"
 #include "tests/e2e/e2e_support.h"
+#include "tests/support/wait.h"
 
 namespace quorvex {
 namespace {
+
+using testing::SpinUntil;
 
 using Clock = std::chrono::steady_clock;
 
@@ -32,15 +35,6 @@ class TMainStandIn : public QWidget {
     event->accept();
   }
 };
-
-bool SpinUntil(const std::function<bool()>& done, std::chrono::milliseconds deadline) {
-  const auto end = Clock::now() + deadline;
-  while (!done()) {
-    if (Clock::now() > end) return false;
-    QApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return true;
-}
 
 // The page's answer to `script`, or an invalid value when none came in time.
 QVariant Eval(QWebEnginePage& page, const QString& script) {

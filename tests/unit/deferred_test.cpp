@@ -8,24 +8,17 @@
 #include <vector>
 
 #include "common/CommonFunction.h"
+#include "tests/support/wait.h"
 
 namespace quorvex {
 namespace {
+
+using testing::SpinUntil;
 
 using Clock = std::chrono::steady_clock;
 
 class DeferredCall : public ::testing::Test {
  protected:
-  // Runs the main thread's loop until `done` holds or the deadline passes.
-  bool SpinUntil(const std::function<bool()>& done, std::chrono::milliseconds deadline) {
-    auto end = Clock::now() + deadline;
-    while (!done()) {
-      if (Clock::now() > end) return false;
-      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-  }
-
   int argc_ = 1;
   char arg0_[8] = "test";
   char* argv_[2] = {arg0_, nullptr};

@@ -21,6 +21,7 @@
 
 #include "common/log.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/wait.h"
 
 namespace quorvex {
 namespace {
@@ -28,20 +29,9 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds deadline = 5s) {
-  const auto end = std::chrono::steady_clock::now() + deadline;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(2ms);
-  }
-  return true;
-}
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+// The log's threads answer within milliseconds; a fine poll keeps the many waits short.
+bool WaitUntil(const std::function<bool()>& condition) {
+  return testing::WaitFor(condition, 5s, 2ms);
 }
 
 // Lines of a log file; a missing line end on the last one shows up as an empty last line.
@@ -319,8 +309,8 @@ TEST(LogFileAppender, EachTagHasItsOwnFilesInACreatedFolder) {
   appender.WriteLog(item(TLogType::Error, "two", ""));
   appender.TearDown();
 
-  const Strings main_lines = SplitLines(ReadText(folder + "/quorvex.00..log"));
-  const Strings console_lines = SplitLines(ReadText(folder + "/quorvex.00.console.log"));
+  const Strings main_lines = SplitLines(testing::ReadFile(folder + "/quorvex.00..log"));
+  const Strings console_lines = SplitLines(testing::ReadFile(folder + "/quorvex.00.console.log"));
   ASSERT_EQ(main_lines.size(), 2u);
   ASSERT_EQ(console_lines.size(), 1u);
   const std::string stamp = R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d:\d{3} ? )";
@@ -350,7 +340,7 @@ TEST(LogFileAppender, RotatesAfterTheCrossingLineAndKeepsFiveBackups) {
   // Names of the message lines, and the mark lines as "ROTATE"/"START".
   auto summary = [&](int n) {
     Strings out;
-    for (const std::string& line : SplitLines(ReadText(file(n)))) {
+    for (const std::string& line : SplitLines(testing::ReadFile(file(n)))) {
       std::smatch m;
       if (std::regex_match(line, m, kMarkLine)) {
         out.push_back(m[1]);
@@ -477,7 +467,7 @@ TEST(LogWriter, ShutdownWritesEveryLineOfConcurrentProducersInTheirOrder) {
   for (int n = 5; n >= 0; --n) {
     char name[32];
     std::snprintf(name, sizeof name, "q.%02d..log", n);
-    for (std::string& line : SplitLines(ReadText(temp.path() + name))) {
+    for (std::string& line : SplitLines(testing::ReadFile(temp.path() + name))) {
       if (!std::regex_match(line, kMarkLine)) lines.push_back(std::move(line));
     }
   }
@@ -625,7 +615,7 @@ TEST(LogGlobal, ShutdownWritesOutAndALaterCallBuildsAFreshWriter) {
       std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
   auto logged = [&](const std::string& message) {
     for (const std::string& path : {live, backup}) {
-      for (const std::string& line : SplitLines(ReadText(path))) {
+      for (const std::string& line : SplitLines(testing::ReadFile(path))) {
         if (line.ends_with("[INFO    ] " + message + " []")) return true;
       }
     }

@@ -16,6 +16,7 @@
 #include "checks/checkrun.h"
 #include "checks/mainform.h"
 #include "common/application.h"
+#include "tests/support/wait.h"
 #include "tests/unit/checks_fakes.h"
 
 namespace quorvex::testing {
@@ -254,14 +255,6 @@ class MainForm : public ::testing::Test {
     return form_;
   }
 
-  bool SpinUntil(const std::function<bool()>& done, std::chrono::milliseconds deadline = 10s) {
-    const auto end = Clock::now() + deadline;
-    while (!done()) {
-      if (Clock::now() > end) return false;
-      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-  }
   bool WaitFailed() {
     return SpinUntil([this] { return form_->BitBtn1->isEnabled(); });
   }
