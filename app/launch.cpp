@@ -136,17 +136,17 @@ std::string Sha1Hex(std::string_view text) {
   return hex;
 }
 
-StartKind ClassifyCommandLine(const std::vector<std::string>& arguments) {
-  if (arguments.size() == 1 && SameText(arguments[0], "install")) return StartKind::Install;
-  if (arguments.empty()) return StartKind::NoArgument;
+TNwStartKind ClassifyCommandLine(const std::vector<std::string>& arguments) {
+  if (arguments.size() == 1 && SameText(arguments[0], "install")) return TNwStartKind::skInstall;
+  if (arguments.empty()) return TNwStartKind::skNoArgument;
   for (const std::string& arg : arguments) {
-    if (arg.starts_with("--type=")) return StartKind::SubProcess;
+    if (arg.starts_with("--type=")) return TNwStartKind::skSubProcess;
   }
-  return StartKind::Launch;
+  return TNwStartKind::skLaunch;
 }
 
-LaunchCheck CheckLaunchUrl(std::string_view argument) {
-  LaunchCheck check;
+TNwLaunchCheck CheckLaunchUrl(std::string_view argument) {
+  TNwLaunchCheck check;
   // Browsers hand the URL over percent-encoded; anything else is not a launch of ours.
   if (!IsValidUtf8(argument) || argument.find('\0') != std::string_view::npos) return check;
   if (!LowerText(argument).starts_with(kSchemePrefix)) return check;
@@ -169,11 +169,11 @@ LaunchCheck CheckLaunchUrl(std::string_view argument) {
 
   std::string salted = params.eid + params.domain + std::string(kTokenSalt);
   if (Sha1Hex(salted) != *token) {
-    check.outcome = LaunchOutcome::InvalidToken;
+    check.Outcome = TNwLaunchOutcome::loInvalidToken;
     return check;
   }
-  check.outcome = LaunchOutcome::Accepted;
-  check.params = std::move(params);
+  check.Outcome = TNwLaunchOutcome::loAccepted;
+  check.Params = std::move(params);
   return check;
 }
 

@@ -10,6 +10,7 @@
 
 namespace quorvex {
 
+inline constexpr std::string_view kScheme = "tvqdx";
 inline constexpr std::string_view kSchemePrefix = "tvqdx://invokedexam";
 inline constexpr std::string_view kDefaultProto = "http";
 // The platform's own exam host; its exams always use https.
@@ -54,23 +55,23 @@ std::string DecodeLaunchArgs(std::string_view text);
 // Lower-case hexadecimal SHA-1 of the text's UTF-8 bytes.
 std::string Sha1Hex(std::string_view text);
 
-enum class StartKind {
-  Install,     // "install" alone: register the URL scheme
-  NoArgument,  // tell the user to start from the exam page
-  SubProcess,  // the browser runtime's own helper process
-  Launch,      // a launch URL to check
+enum class TNwStartKind {
+  skInstall,     // "install" alone: register the URL scheme
+  skNoArgument,  // tell the user to start from the exam page
+  skSubProcess,  // the browser runtime's own helper process
+  skLaunch,      // a launch URL to check
 };
-StartKind ClassifyCommandLine(const std::vector<std::string>& arguments);
+TNwStartKind ClassifyCommandLine(const std::vector<std::string>& arguments);
 
-enum class LaunchOutcome {
-  QuietEnd,      // not a launch URL, no token, undecodable arguments
-  InvalidToken,  // tell the user
-  Accepted,
+enum class TNwLaunchOutcome {
+  loQuietEnd,      // not a launch URL, no token, undecodable arguments
+  loInvalidToken,  // tell the user
+  loAccepted,
 };
-struct LaunchCheck {
-  LaunchOutcome outcome = LaunchOutcome::QuietEnd;
-  LaunchParameters params;  // set when accepted
+struct TNwLaunchCheck {
+  TNwLaunchOutcome Outcome = TNwLaunchOutcome::loQuietEnd;
+  LaunchParameters Params;  // set when accepted
 };
-LaunchCheck CheckLaunchUrl(std::string_view argument);
+TNwLaunchCheck CheckLaunchUrl(std::string_view argument);
 
 }  // namespace quorvex

@@ -10,71 +10,110 @@
 #include "app/launch.h"
 #include "app/runtime.h"
 #include "checks/mainform.h"
+#include "checks/utils.h"
 #include "common/application.h"
 #include "common/language.h"
 #include "common/log.h"
+#include "common/resources.h"
 #include "exam/exam.h"
 #include "exam/jsext.h"
-#include "platform/platform.h"
+#include "platform/desktop.h"
+#include "platform/keysource.h"
+#include "platform/paths.h"
+#include "platform/process.h"
 
 namespace quorvex {
 namespace {
 
-// Qt aborts without a display; say so instead.
+// The windows run on X11, where exam mode can lock the desktop (on a Wayland desktop through
+// its X11 server, where the checks then refuse the session). Qt aborts without a display; say
+// so instead.
 bool HaveDisplay() {
-  for (const char* var : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-    const char* value = std::getenv(var);
-    if (value && *value) return true;
-  }
-  std::fprintf(stderr, "quorvex: no display to show windows on\n");
+  setenv("QT_QPA_PLATFORM", "xcb", 1);
+  const char* display = std::getenv("DISPLAY");
+  if (display && *display) return true;
+  std::fprintf(stderr, "quorvex: no X11 display to show windows on\n");
   return false;
 }
 
+void ShowStartFailure(const std::string& reason) {
+  std::fprintf(stderr, "quorvex: %s\n", reason.c_str());
+  ShowMessageBox(ApplicationTitle(), I18n().i18nf("RsStartFailed", {reason}));
+}
+
 int RunBrowserProcess(int argc, char** argv, const std::vector<std::string>& arguments) {
-  const bool helper = ClassifyCommandLine(arguments) == StartKind::SubProcess;
+  const bool helper = ClassifyCommandLine(arguments) == TNwStartKind::skSubProcess;
   if (!helper && !HaveDisplay()) return 1;
+  if (!helper) {
+    // Logs, cache and markers need a private folder; without one nothing can be kept safe.
+    try {
+      platform::TempDir();
+    } catch (const std::exception& e) {
+      QApplication app(argc, argv);
+      ShowStartFailure(e.what());
+      return 1;
+    }
+  }
   TCefApplication runtime;
   std::string proto = EarlyValue(arguments[0], "proto");
   runtime.SetSecureOrigin(proto.empty() ? std::string(kDefaultProto) : proto,
                           EarlyValue(arguments[0], "domain"));
+  const std::string bridge_secret = NewBridgeSecret();
   runtime.setOnWebkitInitializedEvent(
       std::string(kExtensionName),
-      BridgeScript(platform::LoadResource("qdx-extension.js").value_or("")));
+      BridgeScript(LoadResource("qdx-extension.js").value_or(""), bridge_secret));
   int exit_code = 0;
   if (!runtime.StartMainProcess(argc, argv, &exit_code)) return exit_code;
 
   ILogWriter& log = GlobalLogWriter();
   log.Info("-------------------------  start ---------------------", "");
+  if (!runtime.SecureOriginNote().empty()) log.Warn(runtime.SecureOriginNote(), "");
 
   std::string error;
   switch (platform::AcquireSingleInstanceLock(std::string(kInstanceMutexName), &error)) {
-    case platform::InstanceLock::AlreadyHeld:
+    case platform::TInstanceLock::ilAlreadyHeld:
       log.Error("enter quorvexmodule fail, a instance is already started.", "");
       return 0;
-    case platform::InstanceLock::Failed:
+    case platform::TInstanceLock::ilFailed:
+      // Without the lock a second client could run beside this one unseen.
       log.Error("single instance lock failed: " + error, "");
-      break;
-    case platform::InstanceLock::Acquired:
+      ShowStartFailure(error);
+      return 1;
+    case platform::TInstanceLock::ilAcquired:
       break;
   }
 
-  LaunchCheck check = CheckLaunchUrl(arguments[0]);
-  switch (check.outcome) {
-    case LaunchOutcome::QuietEnd:
+  TNwLaunchCheck check = CheckLaunchUrl(arguments[0]);
+  switch (check.Outcome) {
+    case TNwLaunchOutcome::loQuietEnd:
       return 0;
-    case LaunchOutcome::InvalidToken:
+    case TNwLaunchOutcome::loInvalidToken:
       ShowMessage("RsInvalidToken");
       return 0;
-    case LaunchOutcome::Accepted:
+    case TNwLaunchOutcome::loAccepted:
       break;
   }
-  LaunchParameters::Store(std::move(check.params));
+  LaunchParameters::Store(std::move(check.Params));
   const LaunchParameters& p = LaunchParameters::Get();
   platform::DebugOutput("launch accepted: eid=" + p.eid + " domain=" + p.domain +
                         " proto=" + p.proto + " args=" + p.args);
 
+  TNwExamFormSetup exam_setup{
+      .Profile = runtime.Profile(),
+      .Params = p,
+      .Desktop = &platform::Desktop(),
+      .Keys = &platform::KeySource(),
+      .Log = &log,
+      .Strings = &I18n(),
+      .BridgeMarker = NativeCallMarker(bridge_secret),
+      .ScreenCheck = [] { return ScreenConditionHolds(); },
+  };
   TNwMainFormSetup setup;
-  setup.CreateExamForm = NewExamForm<TFrmExam>;
+  setup.CreateExamForm = [exam_setup](TFrmMain* owner) -> QWidget* {
+    auto* form = new TFrmExam(exam_setup, owner);
+    form->mainForm = owner;
+    return form;
+  };
   QPointer<TFrmMain> main_form = new TFrmMain(std::move(setup));
   // The check window is the main window, hidden during the exam: closing it ends the program.
   main_form->setAttribute(Qt::WA_DeleteOnClose);
@@ -87,24 +126,24 @@ int RunBrowserProcess(int argc, char** argv, const std::vector<std::string>& arg
 }
 
 int Run(int argc, char** argv) {
-  platform::SetUiLanguage(platform::SystemDefaultLangId() == platform::kLangChinesePRC
-                              ? platform::kLangChinesePRC
-                              : platform::kLangEnglishUS);
+  SetUiLanguage(platform::SystemDefaultLangId() == platform::kLangChinesePRC
+                    ? platform::kLangChinesePRC
+                    : platform::kLangEnglishUS);
   SetApplicationTitle(I18n().i18n("RsQuorvexModule"));
 
   std::vector<std::string> arguments(argv + 1, argv + argc);
   switch (ClassifyCommandLine(arguments)) {
-    case StartKind::Install:
+    case TNwStartKind::skInstall:
       std::fprintf(stderr, "quorvex: install is not available in this build yet\n");
       return 1;
-    case StartKind::NoArgument: {
+    case TNwStartKind::skNoArgument: {
       if (!HaveDisplay()) return 1;
       QApplication app(argc, argv);
       ShowMessage("RsInvalidToken");
       return 0;
     }
-    case StartKind::SubProcess:
-    case StartKind::Launch:
+    case TNwStartKind::skSubProcess:
+    case TNwStartKind::skLaunch:
       break;
   }
   return RunBrowserProcess(argc, argv, arguments);

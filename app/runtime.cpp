@@ -3,19 +3,24 @@
 #include <QtWebEngineCore/private/qtwebenginecoreglobal_p.h>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
+#include <QWebEngineSettings>
+#include <QWebEngineUrlRequestJob>
+#include <QWebEngineUrlScheme>
+#include <QWebEngineUrlSchemeHandler>
 
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <regex>
 
+#include "app/launch.h"
 #include "common/format.h"
 #include "common/text.h"
-#include "platform/platform.h"
+#include "platform/paths.h"
+#include "platform/process.h"
 
 namespace quorvex {
 namespace {
-
-TCefApplication* g_runtime = nullptr;
 
 bool IsHelperProcess(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
@@ -35,6 +40,19 @@ std::string BuildUserAgent(std::string_view default_agent) {
   return agent + " " + product;
 }
 
+std::optional<std::string> SecureOrigin(const std::string& proto, const std::string& domain) {
+  // A scheme, and a host name, IPv4 or bracketed IPv6 address with an optional port: nothing
+  // that could end the switch's value or start another.
+  static const std::regex scheme(R"([A-Za-z][A-Za-z0-9+.-]*)");
+  static const std::regex host(
+      R"(([A-Za-z0-9_]([A-Za-z0-9_-]*[A-Za-z0-9_])?(\.[A-Za-z0-9_]([A-Za-z0-9_-]*[A-Za-z0-9_])?)*|\[[0-9A-Fa-f:.]+\])(:[0-9]{1,5})?)");
+  const std::string used_proto = proto.empty() ? std::string(kDefaultProto) : proto;
+  if (!std::regex_match(used_proto, scheme) || !std::regex_match(domain, host)) {
+    return std::nullopt;
+  }
+  return Format("%s://%s", {used_proto, domain});
+}
+
 std::vector<std::string> RuntimeSwitches(const std::string& temp_dir, const std::string& proto,
                                          const std::string& domain) {
   std::vector<std::string> switches = {
@@ -43,17 +61,17 @@ std::vector<std::string> RuntimeSwitches(const std::string& temp_dir, const std:
       "--enable-media-stream=1",
       "--use-fake-ui-for-media-stream",
       "--disable-spell-checking",
-      "--unsafely-treat-insecure-origin-as-secure=" +
-          Format("%s://%s", {proto.empty() ? std::string("http") : proto, domain}),
       "--enable-logging",
       "--log-file=" + temp_dir + "quorvex-bs.log",
       "--log-level=2",
       "--lang=en-US",
   };
+  const std::optional<std::string> origin = SecureOrigin(proto, domain);
+  if (origin) switches.push_back("--unsafely-treat-insecure-origin-as-secure=" + *origin);
   // The engine does not hand the secure-origin switch on to renderers forked from its zygote;
   // without one every renderer starts through this executable, which adds it. Only a plain
   // HTTP site that is not already trustworthy (loopback) needs that slower start.
-  if (NeedsRendererSecureOrigin(proto, domain)) switches.push_back("--no-zygote");
+  if (origin && NeedsRendererSecureOrigin(proto, domain)) switches.push_back("--no-zygote");
   return switches;
 }
 
@@ -80,19 +98,27 @@ std::vector<std::string> AllowedOutsideSwitches(std::string_view flags) {
   return kept;
 }
 
-TCefApplication::TCefApplication() {
-  g_runtime = this;
-}
+namespace {
+
+// Our own scheme inside a page: its addresses are commands (the close address) or a launch
+// link the exam site shows, never something to load or to hand to the desktop. Each request
+// stops where it is, and the page stays as it was.
+class TNwSchemeRefusal final : public QWebEngineUrlSchemeHandler {
+ public:
+  using QWebEngineUrlSchemeHandler::QWebEngineUrlSchemeHandler;
+  void requestStarted(QWebEngineUrlRequestJob* job) override {
+    job->fail(QWebEngineUrlRequestJob::RequestAborted);
+  }
+};
+
+}  // namespace
+
+TCefApplication::TCefApplication() = default;
 
 TCefApplication::~TCefApplication() {
   // Pages go before their profile, the profile before the engine's application object.
   delete FProfile;
   FApplication.reset();
-  if (g_runtime == this) g_runtime = nullptr;
-}
-
-TCefApplication* TCefApplication::Instance() {
-  return g_runtime;
 }
 
 void TCefApplication::setOnWebkitInitializedEvent(std::string name, std::string source) {
@@ -120,31 +146,44 @@ bool TCefApplication::StartMainProcess(int argc, char** argv, int* exit_code) {
   }
   // The engine starts this same executable for its helper processes.
   setenv("QTWEBENGINEPROCESS_PATH", platform::ExecutablePath().c_str(), 1);
-  // Switches from outside could attach developer tools or turn web security off.
+  // Switches from outside could attach developer tools or turn web security off. The engine
+  // splits this variable at blanks, so nothing of ours goes through it either.
   const char* outside = std::getenv("QTWEBENGINE_CHROMIUM_FLAGS");
   std::vector<std::string> kept = AllowedOutsideSwitches(outside ? outside : "");
-  for (const char* var : {"QTWEBENGINE_REMOTE_DEBUGGING", "QTWEBENGINE_INSPECTOR_SERVER"}) {
+  for (const char* var : {"QTWEBENGINE_CHROMIUM_FLAGS", "QTWEBENGINE_REMOTE_DEBUGGING",
+                          "QTWEBENGINE_INSPECTOR_SERVER"}) {
     unsetenv(var);
   }
 
-  // The engine takes its switches from this variable: ours, and of the outside ones only
-  // the harmless few.
   std::string temp_dir;
   try {
     temp_dir = platform::TempDir();
   } catch (const std::exception& e) {
     platform::DebugOutput(std::string("runtime: ") + e.what());
   }
-  std::string flags;
-  for (const std::string& s : RuntimeSwitches(temp_dir, FProto, FDomain)) flags += s + " ";
-  for (const std::string& s : kept) flags += s + " ";
-  setenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.c_str(), 1);
-  setenv("QUORVEX_SECURE_ORIGIN", Format("%s://%s", {FProto, FDomain}).c_str(), 1);
+  if (std::optional<std::string> origin = SecureOrigin(FProto, FDomain)) {
+    setenv("QUORVEX_SECURE_ORIGIN", origin->c_str(), 1);
+  } else {
+    unsetenv("QUORVEX_SECURE_ORIGIN");
+    FSecureOriginNote = "secure origin left out, not a plain scheme and host: " +
+                        Format("%s://%s", {FProto, FDomain});
+  }
 
-  // Never the caller's arguments: the engine would read switches from them too.
-  FArg0 = argv[0];
-  FArgv[0] = FArg0.data();
-  FApplication = std::make_unique<QApplication>(FArgc, FArgv);
+  // The engine reads its switches, each whole, from the application's arguments after
+  // "--webEngineArgs": ours, and of the outside ones only the harmless few. Never the caller's
+  // own arguments.
+  FArgs = {argv[0], "--webEngineArgs"};
+  for (const std::string& s : RuntimeSwitches(temp_dir, FProto, FDomain)) FArgs.push_back(s);
+  for (const std::string& s : kept) FArgs.push_back(s);
+  for (std::string& s : FArgs) FArgv.push_back(s.data());
+  FArgv.push_back(nullptr);
+  FArgc = static_cast<int>(FArgs.size());
+  // Known to the engine, the scheme's addresses reach the page's handlers and are never handed
+  // to the desktop's opener.
+  QWebEngineUrlScheme scheme{QByteArray(kScheme.data(), kScheme.size())};
+  scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+  QWebEngineUrlScheme::registerScheme(scheme);
+  FApplication = std::make_unique<QApplication>(FArgc, FArgv.data());
 
   FProfile = new QWebEngineProfile(QStringLiteral("quorvex"));
   FProfile->setCachePath(QString::fromStdString(temp_dir + "quorvex-cache"));
@@ -153,6 +192,12 @@ bool TCefApplication::StartMainProcess(int argc, char** argv, int* exit_code) {
       QString::fromStdString(BuildUserAgent(FProfile->httpUserAgent().toStdString())));
   FProfile->setHttpAcceptLanguage(QStringLiteral("en-US"));
   FProfile->setSpellCheckEnabled(false);
+  FProfile->installUrlSchemeHandler(scheme.name(), new TNwSchemeRefusal(FProfile));
+  // Nothing a page links to starts a program of the desktop (mail, other schemes).
+  FProfile->settings()->setUnknownUrlSchemePolicy(QWebEngineSettings::DisallowUnknownUrlSchemes);
+  // The engine shows a PDF in the page only with its plugins on (the PDF viewer is the one
+  // plugin it still has); otherwise every PDF would turn into a download.
+  FProfile->settings()->setAttribute(QWebEngineSettings::PluginsEnabled, true);
   if (!FPageScriptName.empty() && !FPageScript.empty()) {
     AddPageScript(*FProfile, FPageScriptName, FPageScript);
   }

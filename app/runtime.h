@@ -6,6 +6,7 @@
 #include <QWebEngineProfile>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,7 +20,12 @@ inline constexpr int kProductVersion = 8;
 // "QtWebEngine/x" token removed.
 std::string BuildUserAgent(std::string_view default_agent);
 
-// The runtime's command-line switches for a launch of `proto`://`domain`.
+// "proto://domain" when both are plain (a scheme; a host or address with an optional port);
+// nullopt otherwise. `proto` empty is "http".
+std::optional<std::string> SecureOrigin(const std::string& proto, const std::string& domain);
+
+// The runtime's command-line switches for a launch of `proto`://`domain`, each one argument.
+// The secure-origin switch is left out when the origin is not plain.
 std::vector<std::string> RuntimeSwitches(const std::string& temp_dir, const std::string& proto,
                                          const std::string& domain);
 
@@ -53,18 +59,19 @@ class TCefApplication {
 
   QWebEngineProfile* Profile() const { return FProfile; }
 
-  // The one runtime of the process; null before it is created.
-  static TCefApplication* Instance();
+  // Why the launch's origin was not made a secure one; empty when it was.
+  const std::string& SecureOriginNote() const { return FSecureOriginNote; }
 
  private:
   std::string FProto = "http";
   std::string FDomain;
   std::string FPageScriptName;
   std::string FPageScript;
+  std::string FSecureOriginNote;
   // The application object keeps referring to its arguments.
-  std::string FArg0;
-  char* FArgv[2] = {nullptr, nullptr};
-  int FArgc = 1;
+  std::vector<std::string> FArgs;
+  std::vector<char*> FArgv;
+  int FArgc = 0;
   std::unique_ptr<QApplication> FApplication;
   QWebEngineProfile* FProfile = nullptr;
 };

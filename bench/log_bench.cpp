@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "common/log.h"
+#include "common/log_pipeline.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {

@@ -23,7 +23,9 @@
 #include "checks/utils.h"
 #include "common/language.h"
 #include "common/text.h"
-#include "platform/platform.h"
+#include "platform/hardware.h"
+#include "platform/processes.h"
+#include "platform/session.h"
 
 extern char** environ;
 

@@ -91,7 +91,10 @@ Sample RunClient(XServer& x, const std::string& url, const ScratchDir& tmp) {
   // This machine's own quirks are not what is measured.
   std::ofstream(tmp.path() + "rdp.qdx");
   auto env = kEngineEnv;
-  env.insert({{"DISPLAY", x.display()}, {"TMPDIR", tmp.path()}, {"QUORVEX_DEBUG", "1"}});
+  env.insert({{"DISPLAY", x.display()},
+              {"TMPDIR", tmp.path()},
+              {"XDG_RUNTIME_DIR", tmp.path()},
+              {"QUORVEX_DEBUG", "1"}});
   const auto start = Clock::now();
   Process client({QUORVEX_EXE, url}, env, out.path());
   Sample s;

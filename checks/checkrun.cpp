@@ -7,6 +7,7 @@ namespace quorvex {
 TNwExamChecks ExamChecks(const TNwCheckEnv& env, int monitor_count) {
   // The worker may outlive whoever built these: everything is held by value.
   return TNwExamChecks{
+      .UnlockableSession = [env] { return IsWaylandSession(env); },
       .BannedApp = [env](std::string& display_name) { return FindBannedApp(display_name, env); },
       .Screens =
           [env, monitor_count] {
@@ -25,6 +26,10 @@ TNwCheckRunResult RunExamChecks(const TNwExamChecks& checks, const INwI8n& strin
   };
   const TNwCheckRunResult dropped{TNwCheckOutcome::coAbandoned, {}};
 
+  if (gone()) return dropped;
+  if (checks.UnlockableSession && checks.UnlockableSession()) {
+    return failed(strings.i18n("RsUnlockableSession"));
+  }
   if (gone()) return dropped;
   std::string app;
   if (checks.BannedApp(app)) return failed(strings.i18nf("Have found ban APP:%s.", {app}));

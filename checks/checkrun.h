@@ -10,8 +10,10 @@
 
 namespace quorvex {
 
-// The four blocking checks; each answers true when its condition holds, which fails the run.
+// The blocking checks; each answers true when its condition holds, which fails the run.
 struct TNwExamChecks {
+  // A session that cannot be locked; asked first, as nothing else matters there.
+  std::function<bool()> UnlockableSession;
   // Sets `display_name` to the running application's display name when it answers true.
   std::function<bool(std::string& display_name)> BannedApp;
   // More than one monitor, or a remote session.

@@ -16,13 +16,14 @@
 #include <thread>
 
 #include "common/application.h"
-#include "platform/platform.h"
+#include "platform/process.h"
 
 namespace quorvex {
 namespace {
 
 constexpr int kClientWidth = 1113;
 constexpr int kClientHeight = 704;
+constexpr int kTitleMargin = 40;
 
 // A call handed from the worker to the GUI thread. It is deleted after it has run, or unrun
 // when its receiver goes first; either way the waiting worker wakes and learns which.
@@ -233,7 +234,16 @@ void TFrmMain::ShowCheckMessage(const std::string& title) {
   if (!title.empty()) {
     platform::DebugOutput("check failed: " + title);
     lblTitle->setText(QString::fromStdString(title));
+    // A title wider than the window breaks into lines instead of running off its edges.
+    lblTitle->setWordWrap(false);
+    lblTitle->setMinimumWidth(0);
+    lblTitle->setMaximumWidth(QWIDGETSIZE_MAX);
     lblTitle->adjustSize();
+    if (const int room = width() - 2 * kTitleMargin; lblTitle->width() > room) {
+      lblTitle->setWordWrap(true);
+      lblTitle->setFixedWidth(room);
+      lblTitle->adjustSize();
+    }
   }
   Label2->setText(QString::fromStdString(FEnv.Strings.i18n("RsMultipleScreenTip")));
   Label2->adjustSize();

@@ -22,13 +22,8 @@ namespace quorvex {
 class TFrmMain;
 class TNwCheckLink;
 
-// The exam window the way ProceedToExam makes it: owned by `owner`, with `owner` as its
-// main form. The program passes NewExamForm<TFrmExam>.
-template <class TExam>
-QWidget* NewExamForm(TFrmMain* owner);
-
 struct TNwMainFormSetup {
-  // Creates the exam window (see NewExamForm); required.
+  // Creates the exam window owned by `owner`, with `owner` as its main form; required.
   std::function<QWidget*(TFrmMain* owner)> CreateExamForm;
   // What the checks read and where the information boxes go; null: this machine. It must
   // outlive every check run, which may outlive the window.
@@ -83,12 +78,5 @@ class TFrmMain : public QWidget {
   QWidget* FExamForm = nullptr;
   std::shared_ptr<TNwCheckLink> FLink;
 };
-
-template <class TExam>
-QWidget* NewExamForm(TFrmMain* owner) {
-  auto* form = new TExam(owner);
-  form->mainForm = owner;
-  return form;
-}
 
 }  // namespace quorvex

@@ -5,6 +5,10 @@
 
 #include "checks/utils_internal.h"
 #include "common/application.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/process.h"
+#include "platform/screens.h"
 
 namespace quorvex {
 
@@ -40,10 +44,18 @@ const TNwCheckEnv& SystemCheckEnv() {
                    : nullptr,
       .ShowInformation =
           [](const std::string& caption, const std::string& text) {
-            platform::ShowMessageBox(caption, text, platform::MessageBoxIcon::Information);
+            ShowMessageBox(caption, text, TNwMessageBoxIcon::miInformation);
           },
   };
   return env;
+}
+
+bool IsWaylandSession(const TNwCheckEnv& env) {
+  try {
+    return env.Session.IsWaylandSession();
+  } catch (...) {
+    return false;
+  }
 }
 
 bool IsRemoteSession(const TNwCheckEnv& env) {

@@ -10,7 +10,9 @@
 
 #include "common/language.h"
 #include "common/log.h"
-#include "platform/platform.h"
+#include "platform/hardware.h"
+#include "platform/processes.h"
+#include "platform/session.h"
 
 namespace quorvex {
 
@@ -34,6 +36,9 @@ const TNwCheckEnv& SystemCheckEnv();
 
 // Markers are regular files in `dir` (ending with '/'); a directory of that name is none.
 std::function<bool(std::string_view name)> MarkerFilesIn(std::string dir);
+
+// A desktop session that no client can lock (Wayland). No marker switches this off.
+bool IsWaylandSession(const TNwCheckEnv& env = SystemCheckEnv());
 
 // Remote session and screens.
 bool IsRemoteSession(const TNwCheckEnv& env = SystemCheckEnv());

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "common/log.h"
-#include "platform/platform.h"
+#include "common/mainthread.h"
 
 namespace quorvex {
 
@@ -38,7 +38,7 @@ void TNwTimerThread::Execute() {
     }
     if (timed_out && OnTicked) {
       std::exception_ptr failure;
-      platform::RunOnMainThreadSync([&] {
+      RunOnMainThreadSync([&] {
         try {
           OnTicked();
         } catch (...) {

@@ -45,7 +45,7 @@ void AppendDigits(std::string& out, uint64_t value, int base, size_t min_digits)
 
 }  // namespace
 
-void FormatTo(std::string& out, std::string_view format, FmtArgs args) {
+void FormatTo(std::string& out, std::string_view format, TNwFmtArgs args) {
   size_t next_arg = 0;
   const size_t n = format.size();
   size_t i = 0;
@@ -64,7 +64,7 @@ void FormatTo(std::string& out, std::string_view format, FmtArgs args) {
       continue;
     }
 
-    auto take_arg = [&]() -> const FmtArg& {
+    auto take_arg = [&]() -> const TNwFmtArg& {
       if (next_arg >= args.size()) Missing(format);
       return args[next_arg++];
     };
@@ -72,9 +72,9 @@ void FormatTo(std::string& out, std::string_view format, FmtArgs args) {
     auto read_number = [&]() -> int64_t {
       if (i < n && format[i] == '*') {
         ++i;
-        const FmtArg& a = take_arg();
-        if (a.kind() != FmtArg::Kind::Integer) Invalid(format);
-        return a.integer();
+        const TNwFmtArg& a = take_arg();
+        if (a.Kind() != TNwFmtKind::fkInteger) Invalid(format);
+        return a.Integer();
       }
       int64_t v = -1;
       while (i < n && format[i] >= '0' && format[i] <= '9') {
@@ -108,12 +108,12 @@ void FormatTo(std::string& out, std::string_view format, FmtArgs args) {
     char conv = static_cast<char>(format[i] | 0x20);
     ++i;
 
-    const FmtArg& arg = take_arg();
+    const TNwFmtArg& arg = take_arg();
     size_t start = out.size();
     switch (conv) {
       case 's': {
-        if (arg.kind() != FmtArg::Kind::Text) Invalid(format);
-        std::string_view text = arg.text();
+        if (arg.Kind() != TNwFmtKind::fkText) Invalid(format);
+        std::string_view text = arg.Text();
         if (precision >= 0) text = FirstChars(text, static_cast<size_t>(precision));
         out.append(text);
         break;
@@ -121,14 +121,14 @@ void FormatTo(std::string& out, std::string_view format, FmtArgs args) {
       case 'd':
       case 'u':
       case 'x': {
-        if (arg.kind() != FmtArg::Kind::Integer) Invalid(format);
-        int64_t v = arg.integer();
+        if (arg.Kind() != TNwFmtKind::fkInteger) Invalid(format);
+        int64_t v = arg.Integer();
         uint64_t magnitude;
         if (conv == 'd') {
           if (v < 0) out.push_back('-');
           magnitude = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
         } else {
-          magnitude = arg.narrow() ? static_cast<uint32_t>(v) : static_cast<uint64_t>(v);
+          magnitude = arg.Narrow() ? static_cast<uint32_t>(v) : static_cast<uint64_t>(v);
         }
         AppendDigits(out, magnitude, conv == 'x' ? 16 : 10,
                      precision > 0 ? static_cast<size_t>(precision) : 0);
@@ -151,7 +151,7 @@ void FormatTo(std::string& out, std::string_view format, FmtArgs args) {
   }
 }
 
-std::string Format(std::string_view format, FmtArgs args) {
+std::string Format(std::string_view format, TNwFmtArgs args) {
   std::string out;
   out.reserve(format.size() + 16);
   FormatTo(out, format, args);

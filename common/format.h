@@ -20,40 +20,42 @@ class EFormatError : public std::runtime_error {
 };
 
 // One typed argument; texts are borrowed and must outlive the call.
-class FmtArg {
- public:
-  enum class Kind { Text, Integer };
+enum class TNwFmtKind : uint8_t { fkText, fkInteger };
 
-  FmtArg(const char* text) : kind_(Kind::Text), text_(text) {}
-  FmtArg(const std::string& text) : kind_(Kind::Text), text_(text) {}
-  FmtArg(std::string_view text) : kind_(Kind::Text), text_(text) {}
+class TNwFmtArg {
+ public:
+  TNwFmtArg(const char* text) : FKind(TNwFmtKind::fkText), FText(text) {}
+  TNwFmtArg(const std::string& text) : FKind(TNwFmtKind::fkText), FText(text) {}
+  TNwFmtArg(std::string_view text) : FKind(TNwFmtKind::fkText), FText(text) {}
   template <typename T, std::enable_if_t<std::is_integral_v<T> && !std::is_same_v<T, bool> &&
                                              !std::is_same_v<T, char>,
                                          int> = 0>
-  FmtArg(T value)
-      : kind_(Kind::Integer), integer_(static_cast<int64_t>(value)), unsigned32_(sizeof(T) <= 4) {}
+  TNwFmtArg(T value)
+      : FKind(TNwFmtKind::fkInteger),
+        FInteger(static_cast<int64_t>(value)),
+        FUnsigned32(sizeof(T) <= 4) {}
 
-  Kind kind() const { return kind_; }
-  std::string_view text() const { return text_; }
-  int64_t integer() const { return integer_; }
+  TNwFmtKind Kind() const { return FKind; }
+  std::string_view Text() const { return FText; }
+  int64_t Integer() const { return FInteger; }
   // "%u" of a 32-bit value reads it as unsigned 32-bit, as the original integer type did.
-  bool narrow() const { return unsigned32_; }
+  bool Narrow() const { return FUnsigned32; }
 
  private:
-  Kind kind_;
-  std::string_view text_;
-  int64_t integer_ = 0;
-  bool unsigned32_ = false;
+  TNwFmtKind FKind;
+  std::string_view FText;
+  int64_t FInteger = 0;
+  bool FUnsigned32 = false;
 };
 
-using FmtArgs = std::span<const FmtArg>;
+using TNwFmtArgs = std::span<const TNwFmtArg>;
 
 // Throws EFormatError for an unknown conversion, a missing argument or one of the wrong kind.
-std::string Format(std::string_view format, FmtArgs args);
-inline std::string Format(std::string_view format, std::initializer_list<FmtArg> args) {
-  return Format(format, FmtArgs(args.begin(), args.size()));
+std::string Format(std::string_view format, TNwFmtArgs args);
+inline std::string Format(std::string_view format, std::initializer_list<TNwFmtArg> args) {
+  return Format(format, TNwFmtArgs(args.begin(), args.size()));
 }
 // Appends to `out`, for callers that reuse a buffer.
-void FormatTo(std::string& out, std::string_view format, FmtArgs args);
+void FormatTo(std::string& out, std::string_view format, TNwFmtArgs args);
 
 }  // namespace quorvex

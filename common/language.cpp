@@ -1,11 +1,24 @@
 #include "common/language.h"
 
+#include <atomic>
 #include <mutex>
 
+#include "common/resources.h"
 #include "common/text.h"
-#include "platform/platform.h"
+#include "platform/paths.h"
 
 namespace quorvex {
+
+namespace {
+std::atomic<uint16_t> g_ui_language{platform::kLangEnglishUS};
+}  // namespace
+
+void SetUiLanguage(uint16_t lang_id) {
+  g_ui_language = lang_id;
+}
+uint16_t UiLanguage() {
+  return g_ui_language;
+}
 
 TIniData ParseIni(std::string_view bytes) {
   if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
@@ -64,7 +77,7 @@ TNwI18n::TNwI18n(const std::optional<std::string>& resource, std::string locale)
 }
 
 std::unique_ptr<TNwI18n> TNwI18n::create(std::string locale) {
-  return std::make_unique<TNwI18n>(platform::LoadResource("LANGUAGEINI"), std::move(locale));
+  return std::make_unique<TNwI18n>(LoadResource("LANGUAGEINI"), std::move(locale));
 }
 
 INwI8n& TNwI18n::_(std::string_view locale) {
@@ -95,11 +108,11 @@ std::string TNwI18n::i18nDef(std::string_view key, std::string_view def) const {
   return UnescapeValue(value ? std::string_view(*value) : def);
 }
 
-std::string TNwI18n::i18nf(std::string_view key, FmtArgs args) const {
+std::string TNwI18n::i18nf(std::string_view key, TNwFmtArgs args) const {
   return Format(i18n(key), args);
 }
 
-std::string TNwI18n::i18nDefF(std::string_view key, std::string_view def, FmtArgs args) const {
+std::string TNwI18n::i18nDefF(std::string_view key, std::string_view def, TNwFmtArgs args) const {
   return Format(i18nDef(key, def), args);
 }
 

@@ -2,6 +2,7 @@
 // executable as the resource "LANGUAGEINI".
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
@@ -23,17 +24,18 @@ class INwI8n {
   virtual ~INwI8n() = default;
   // The value of `key`, or the key itself when missing.
   virtual std::string i18n(std::string_view key) const = 0;
-  virtual std::string i18nf(std::string_view key, FmtArgs args) const = 0;
+  virtual std::string i18nf(std::string_view key, TNwFmtArgs args) const = 0;
   // The value of `key`, or `def` when missing.
   virtual std::string i18nDef(std::string_view key, std::string_view def) const = 0;
-  virtual std::string i18nDefF(std::string_view key, std::string_view def, FmtArgs args) const = 0;
+  virtual std::string i18nDefF(std::string_view key, std::string_view def,
+                               TNwFmtArgs args) const = 0;
 
-  std::string i18nf(std::string_view key, std::initializer_list<FmtArg> args) const {
-    return i18nf(key, FmtArgs(args.begin(), args.size()));
+  std::string i18nf(std::string_view key, std::initializer_list<TNwFmtArg> args) const {
+    return i18nf(key, TNwFmtArgs(args.begin(), args.size()));
   }
   std::string i18nDefF(std::string_view key, std::string_view def,
-                       std::initializer_list<FmtArg> args) const {
-    return i18nDefF(key, def, FmtArgs(args.begin(), args.size()));
+                       std::initializer_list<TNwFmtArg> args) const {
+    return i18nDefF(key, def, TNwFmtArgs(args.begin(), args.size()));
   }
 };
 
@@ -59,9 +61,9 @@ class TNwI18n final : public INwI8n {
   static INwI8n& _(std::string_view locale);
 
   std::string i18n(std::string_view key) const override;
-  std::string i18nf(std::string_view key, FmtArgs args) const override;
+  std::string i18nf(std::string_view key, TNwFmtArgs args) const override;
   std::string i18nDef(std::string_view key, std::string_view def) const override;
-  std::string i18nDefF(std::string_view key, std::string_view def, FmtArgs args) const override;
+  std::string i18nDefF(std::string_view key, std::string_view def, TNwFmtArgs args) const override;
   using INwI8n::i18nDefF;
   using INwI8n::i18nf;
 
@@ -78,6 +80,10 @@ class TNwI18n final : public INwI8n {
 
 // "\n" becomes LF then CR; no other escape.
 std::string UnescapeValue(std::string_view text);
+
+// The language of resources that exist per language (platform::kLang...); set once at start.
+void SetUiLanguage(uint16_t lang_id);
+uint16_t UiLanguage();
 
 // The accessor every caller uses.
 inline INwI8n& I18n() {

@@ -1,4 +1,4 @@
-#include "common/log.h"
+#include "common/log_pipeline.h"
 
 #include <cxxabi.h>
 
@@ -34,22 +34,22 @@ char* PutDigits(char* p, int value, int digits) {
 // Room for any year up to 9999 and the trailing blank.
 constexpr size_t kTimeStampMax = 32;
 
-size_t WriteTimeStamp(char* buf, const platform::LocalTime& t) {
-  char* p = PutDigits(buf, t.year, 4);
+size_t WriteTimeStamp(char* buf, const platform::TLocalTime& t) {
+  char* p = PutDigits(buf, t.Year, 4);
   *p++ = '-';
-  p = PutDigits(p, t.month, 2);
+  p = PutDigits(p, t.Month, 2);
   *p++ = '-';
-  p = PutDigits(p, t.day, 2);
+  p = PutDigits(p, t.Day, 2);
   *p++ = ' ';
-  p = PutDigits(p, t.hour, 2);
+  p = PutDigits(p, t.Hour, 2);
   *p++ = ':';
-  p = PutDigits(p, t.minute, 2);
+  p = PutDigits(p, t.Minute, 2);
   *p++ = ':';
-  p = PutDigits(p, t.second, 2);
+  p = PutDigits(p, t.Second, 2);
   *p++ = ':';
-  p = PutDigits(p, t.millisecond, 3);
+  p = PutDigits(p, t.Millisecond, 3);
   // The date-and-time text adds the (empty) time part only when there is a time of day.
-  if (t.hour != 0 || t.minute != 0 || t.second != 0 || t.millisecond != 0) *p++ = ' ';
+  if (t.Hour != 0 || t.Minute != 0 || t.Second != 0 || t.Millisecond != 0) *p++ = ' ';
   return static_cast<size_t>(p - buf);
 }
 
@@ -79,16 +79,16 @@ std::string_view LogTypeName(TLogType type) {
   throw ELogWriterError("Invalid LogType");
 }
 
-void AppendLogTimeStamp(std::string& out, const platform::LocalTime& time) {
+void AppendLogTimeStamp(std::string& out, const platform::TLocalTime& time) {
   char buf[kTimeStampMax];
   out.append(buf, WriteTimeStamp(buf, time));
 }
 
-void FormatLogLine(std::string& out, const platform::LocalTime& time, uint32_t thread_id,
+void FormatLogLine(std::string& out, const platform::TLocalTime& time, uint32_t thread_id,
                    TLogType type, std::string_view message, std::string_view tag) {
   char buf[kTimeStampMax];
   const std::string_view stamp(buf, WriteTimeStamp(buf, time));
-  const FmtArg args[] = {stamp, thread_id, LogTypeName(type), message, tag};
+  const TNwFmtArg args[] = {stamp, thread_id, LogTypeName(type), message, tag};
   FormatTo(out, kLogFormat, args);
 }
 
@@ -106,7 +106,7 @@ void TLogAppenderBase::SetLastErrorTimeStamp(system_clock::time_point time) {
 // ---------------------------------------------------------------------------------------------
 
 TLogFileAppender::TLogFileAppender(platform::IFileSystem& file_system, std::string logs_folder,
-                                   std::string base_name, TFileRetryDelays delays)
+                                   std::string base_name, TNwFileRetryDelays delays)
     : fFileSystem(file_system),
       fConfiguredFolder(std::move(logs_folder)),
       fBaseName(std::move(base_name)),
@@ -148,15 +148,15 @@ TLogFileAppender::TWriter& TLogFileAppender::WriterFor(const std::string& tag) {
   return it->second;
 }
 
-platform::LocalTime TLogFileAppender::LocalTimeOf(system_clock::time_point time) {
+platform::TLocalTime TLogFileAppender::LocalTimeOf(system_clock::time_point time) {
   // The calendar part changes once a second; the conversion is the costly bit.
   const auto second = std::chrono::floor<std::chrono::seconds>(time);
   if (second != fCachedSecond) {
     fCachedLocal = platform::ToLocalTime(second);
     fCachedSecond = second;
   }
-  platform::LocalTime local = fCachedLocal;
-  local.millisecond =
+  platform::TLocalTime local = fCachedLocal;
+  local.Millisecond =
       static_cast<int>(std::chrono::duration_cast<milliseconds>(time - second).count());
   return local;
 }
@@ -215,7 +215,7 @@ void TLogFileAppender::RenameFile(const std::string& from, const std::string& to
 // restart every RestartAfter.
 class TAppenderThread {
  public:
-  TAppenderThread(ILogAppender& appender, TAppenderQueue& queue, const TLogTimings& timings)
+  TAppenderThread(ILogAppender& appender, TAppenderQueue& queue, const TNwLogTimings& timings)
       : FLogAppender(appender), FAppenderQueue(queue), FTimings(timings) {
     FThread = std::thread([this] { Execute(); });
   }
@@ -268,15 +268,15 @@ class TAppenderThread {
         }
       } else if (state == TState::Writing) {
         TLogItem item;
-        const TWaitResult result = FAppenderQueue.Dequeue(item);
-        if (result == TWaitResult::wrSignaled) {
+        const TNwWaitResult result = FAppenderQueue.Dequeue(item);
+        if (result == TNwWaitResult::wrSignaled) {
           try {
             FLogAppender.WriteLog(item);
           } catch (...) {
             MarkFailed();
             state = TState::WaitAfterFail;
           }
-        } else if (result == TWaitResult::wrAbandoned || Terminated()) {
+        } else if (result == TNwWaitResult::wrAbandoned || Terminated()) {
           break;
         }
       } else if (state == TState::WaitAfterFail) {
@@ -311,7 +311,7 @@ class TAppenderThread {
 
   ILogAppender& FLogAppender;
   TAppenderQueue& FAppenderQueue;
-  const TLogTimings FTimings;
+  const TNwLogTimings FTimings;
   std::optional<steady_clock::time_point> FErrorAt;
   std::mutex FLock;
   std::condition_variable FWake;
@@ -322,7 +322,7 @@ class TAppenderThread {
 // A sink's private pipeline: its queue and its thread.
 class TAppenderAdapter {
  public:
-  TAppenderAdapter(std::shared_ptr<ILogAppender> appender, const TLogTimings& timings)
+  TAppenderAdapter(std::shared_ptr<ILogAppender> appender, const TNwLogTimings& timings)
       : FLogAppender(std::move(appender)),
         FAppenderQueue(timings.AppenderQueueSize, timings.AppenderQueuePopTimeout),
         FAppenderThread(std::make_unique<TAppenderThread>(*FLogAppender, FAppenderQueue, timings)) {
@@ -353,7 +353,7 @@ class TAppenderAdapter {
 // The dispatcher: takes lines from the main queue and hands them to every sink that wants them.
 class TLoggerThread {
  public:
-  TLoggerThread(std::vector<std::shared_ptr<ILogAppender>> appenders, const TLogTimings& timings)
+  TLoggerThread(std::vector<std::shared_ptr<ILogAppender>> appenders, const TNwLogTimings& timings)
       : FQueue(timings.MainQueueSize, timings.MainQueuePopTimeout),
         FAppenders(std::move(appenders)),
         FTimings(timings) {
@@ -437,18 +437,18 @@ class TLoggerThread {
     uint64_t dequeued = 0;
     for (;;) {
       TLogItem item;
-      const TWaitResult result = FQueue.Dequeue(item);
-      if (result == TWaitResult::wrSignaled) ++dequeued;
+      const TNwWaitResult result = FQueue.Dequeue(item);
+      if (result == TNwWaitResult::wrSignaled) ++dequeued;
       if (FHasChanges.load(std::memory_order_acquire)) {
-        ApplyChanges(result == TWaitResult::wrSignaled ? dequeued - 1 : dequeued);
+        ApplyChanges(result == TNwWaitResult::wrSignaled ? dequeued - 1 : dequeued);
       }
-      if (result == TWaitResult::wrSignaled) {
+      if (result == TNwWaitResult::wrSignaled) {
         try {
           Dispatch(item);
         } catch (...) {
           // Out of memory for a copy: that line is lost, the next may fit.
         }
-      } else if (result == TWaitResult::wrAbandoned ||
+      } else if (result == TNwWaitResult::wrAbandoned ||
                  FTerminated.load(std::memory_order_acquire)) {
         break;
       }
@@ -461,7 +461,7 @@ class TLoggerThread {
   TThreadSafeQueue<TLogItem> FQueue;
   std::vector<std::shared_ptr<ILogAppender>> FAppenders;
   std::vector<std::unique_ptr<TAppenderAdapter>> FAppendersDecorators;
-  const TLogTimings FTimings;
+  const TNwLogTimings FTimings;
   std::atomic<bool> FTerminated{false};
   std::mutex FChangesLock;
   std::vector<TAppenderChange> FChanges;
@@ -472,7 +472,7 @@ class TLoggerThread {
 // ---------------------------------------------------------------------------------------------
 
 TLogWriter::TLogWriter(std::vector<std::shared_ptr<ILogAppender>> appenders, TLogType log_level,
-                       const TLogTimings& timings)
+                       const TNwLogTimings& timings)
     : FLogLevel(log_level),
       FLogAppenders(appenders),
       FLoggerThread(std::make_unique<TLoggerThread>(std::move(appenders), timings)),
@@ -502,7 +502,8 @@ void TLogWriter::Log(TLogType type, std::string_view message, std::string_view t
   if (Accepts(type)) Enqueue(type, std::string(message), tag);
 }
 
-void TLogWriter::Log(TLogType type, std::string_view message, FmtArgs args, std::string_view tag) {
+void TLogWriter::Log(TLogType type, std::string_view message, TNwFmtArgs args,
+                     std::string_view tag) {
   if (Accepts(type)) Enqueue(type, Format(message, args), tag);
 }
 

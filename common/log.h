@@ -1,26 +1,16 @@
-// The process-wide diagnostic log. Any thread hands a line to the writer and returns at once;
-// a dispatcher thread passes it on to one pipeline per sink, and the sink's own thread writes
-// it. One set of files per tag, rotated at about 1000 KB with five backups.
+// The process-wide diagnostic log as its callers see it: any thread hands a line to the writer
+// and returns at once; the writer's own threads put it into the files (common/log_pipeline.h).
 #pragma once
 
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
-#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <thread>
-#include <unordered_map>
-#include <utility>
 #include <vector>
 
 #include "common/format.h"
-#include "platform/platform.h"
 
 namespace quorvex {
 
@@ -34,250 +24,7 @@ class ELogWriterError : public std::runtime_error {
 // "DEBUG", "INFO", "WARNING", "ERROR"; any other value raises ELogWriterError.
 std::string_view LogTypeName(TLogType type);
 
-// One line on its way to the files. Copying it is the clone.
-struct TLogItem {
-  TLogType FType = TLogType::Debug;
-  uint32_t FThreadID = 0;
-  std::chrono::system_clock::time_point FTimeStamp;
-  std::string FMessage;
-  std::string FTag;
-};
-
-// Capacities and waits of the pipeline; tests shrink them.
-struct TLogTimings {
-  size_t MainQueueSize = 50000;
-  std::chrono::milliseconds MainQueuePopTimeout{500};
-  size_t AppenderQueueSize = 50000;
-  std::chrono::milliseconds AppenderQueuePopTimeout{10};
-  int SetupRetries = 10;
-  std::chrono::milliseconds SetupRetryDelay{1000};
-  std::chrono::milliseconds WaitAfterFail{500};
-  std::chrono::milliseconds RestartAfter{5000};
-};
-
-// "YYYY-MM-DD HH:NN:SS:ZZZ", then one blank unless the time is exactly 00:00:00.000.
-void AppendLogTimeStamp(std::string& out, const platform::LocalTime& time);
-// A whole log line without its line end, appended to `out`.
-void FormatLogLine(std::string& out, const platform::LocalTime& time, uint32_t thread_id,
-                   TLogType type, std::string_view message, std::string_view tag);
-
-enum class TWaitResult { wrSignaled, wrTimeout, wrAbandoned };
-
-// Bounded FIFO with many producers and one consumer. The consumer takes everything pending
-// under one lock and hands it out one by one; items taken but not yet handed out still count
-// against the capacity. Its two buffers keep their largest size, which the capacity bounds.
-template <typename T>
-class TThreadSafeQueue {
- public:
-  TThreadSafeQueue(size_t max_size, std::chrono::milliseconds pop_timeout)
-      : fMaxSize(max_size), fPopTimeout(pop_timeout) {}
-  TThreadSafeQueue(const TThreadSafeQueue&) = delete;
-  TThreadSafeQueue& operator=(const TThreadSafeQueue&) = delete;
-
-  // Up to 5 attempts, sleeping attempt × 10 ms before each retry: at most 100 ms in all.
-  // `item` is moved from only when accepted. Refuses at once after DoShutDown.
-  bool Enqueue(T&& item) {
-    if (fShutDown.load(std::memory_order_acquire)) return false;
-    for (int attempt = 0; attempt < 5; ++attempt) {
-      if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(attempt * 10));
-      std::unique_lock lock(fCriticalSection);
-      if (fShutDown.load(std::memory_order_relaxed)) return false;
-      if (HasRoom()) {
-        fQueue.push_back(std::move(item));
-        ++fEnqueuedCount;
-        // Only a waiting consumer needs waking, and only once.
-        const bool wake = std::exchange(fConsumerWaiting, false);
-        lock.unlock();
-        if (wake) fEvent.notify_one();
-        return true;
-      }
-    }
-    return false;
-  }
-
-  // Waits up to the pop timeout for an item. Only one thread may call it.
-  TWaitResult Dequeue(T& item) {
-    if (fShutDown.load(std::memory_order_acquire)) return TWaitResult::wrAbandoned;
-    if (fTakenPos < fTaken.size()) {
-      item = std::move(fTaken[fTakenPos++]);
-      fTakenLeft.fetch_sub(1, std::memory_order_relaxed);
-      return TWaitResult::wrSignaled;
-    }
-    // Keeps its memory: the next batch fills it again without faulting fresh pages in.
-    fTaken.clear();
-    fTakenPos = 0;
-    std::unique_lock lock(fCriticalSection);
-    if (fQueue.empty() && fBusy && !fStopWaiting) {
-      // Just done with a batch: let the producers fill the next one instead of having each of
-      // them wake us for one item. Nothing but a stop cuts this short.
-      fEvent.wait_for(lock, kBatchPause,
-                      [this] { return fStopWaiting || fShutDown.load(std::memory_order_relaxed); });
-    }
-    fBusy = false;
-    if (fQueue.empty() && !fStopWaiting) {
-      fConsumerWaiting = true;
-      fEvent.wait_for(lock, fPopTimeout, [this] {
-        return !fQueue.empty() || fStopWaiting || fShutDown.load(std::memory_order_relaxed);
-      });
-      fConsumerWaiting = false;
-    }
-    if (fShutDown.load(std::memory_order_relaxed)) return TWaitResult::wrAbandoned;
-    if (fQueue.empty()) return TWaitResult::wrTimeout;
-    fTaken.swap(fQueue);
-    fTakenAtSwap = fTaken.size();
-    fTakenLeft.store(fTaken.size() - 1, std::memory_order_relaxed);
-    lock.unlock();
-    item = std::move(fTaken[0]);
-    fTakenPos = 1;
-    fBusy = true;
-    return TWaitResult::wrSignaled;
-  }
-
-  size_t QueueSize() {
-    std::lock_guard lock(fCriticalSection);
-    return fQueue.size() + fTakenLeft.load(std::memory_order_relaxed);
-  }
-
-  // How many items were ever accepted.
-  uint64_t EnqueuedCount() {
-    std::lock_guard lock(fCriticalSection);
-    return fEnqueuedCount;
-  }
-
-  // From now on an empty queue answers Dequeue at once instead of waiting: the consumer is
-  // being stopped and must not sit out its pop timeout.
-  void StopWaiting() {
-    {
-      std::lock_guard lock(fCriticalSection);
-      fStopWaiting = true;
-    }
-    fEvent.notify_all();
-  }
-
-  void DoShutDown() {
-    {
-      std::lock_guard lock(fCriticalSection);
-      fShutDown.store(true, std::memory_order_release);
-    }
-    fEvent.notify_all();
-  }
-
-  bool IsShutDown() const { return fShutDown.load(std::memory_order_acquire); }
-
- private:
-  static constexpr std::chrono::milliseconds kBatchPause{1};
-
-  // Under the lock. The consumer's count changes with every item it hands out; reading it
-  // only when the queue might be full keeps that cache line out of the producers' way.
-  bool HasRoom() const {
-    if (fQueue.size() + fTakenAtSwap < fMaxSize) return true;
-    return fQueue.size() + fTakenLeft.load(std::memory_order_relaxed) < fMaxSize;
-  }
-
-  // The producers' side, guarded by fCriticalSection.
-  const size_t fMaxSize;
-  const std::chrono::milliseconds fPopTimeout;
-  std::mutex fCriticalSection;
-  std::condition_variable fEvent;
-  std::vector<T> fQueue;
-  uint64_t fEnqueuedCount = 0;
-  size_t fTakenAtSwap = 0;  // size of the consumer's batch when it took it
-  bool fConsumerWaiting = false;
-  bool fStopWaiting = false;
-  std::atomic<bool> fShutDown{false};
-  // The consumer's side, on its own cache lines. Producers read fTakenLeft under the lock.
-  alignas(64) std::vector<T> fTaken;
-  size_t fTakenPos = 0;
-  bool fBusy = false;  // the last call handed out an item
-  std::atomic<size_t> fTakenLeft{0};
-  char fPadding[64 - sizeof(size_t)];
-};
-
-using TAppenderQueue = TThreadSafeQueue<TLogItem>;
-
-// A sink. Setup, WriteLog and TearDown run on the sink's own thread only; errors are raised.
-class ILogAppender {
- public:
-  virtual ~ILogAppender() = default;
-  virtual void Setup() = 0;
-  virtual void WriteLog(const TLogItem& item) = 0;
-  virtual void TearDown() = 0;
-  virtual void TryToRestart(bool& restarted) = 0;
-  virtual TLogType GetLogLevel() const = 0;
-  virtual void SetLogLevel(TLogType level) = 0;
-  // The epoch when the sink has not failed.
-  virtual std::chrono::system_clock::time_point GetLastErrorTimeStamp() const = 0;
-  virtual void SetLastErrorTimeStamp(std::chrono::system_clock::time_point time) = 0;
-};
-
-class TLogAppenderBase : public ILogAppender {
- public:
-  // A sink that cannot restart stays failed.
-  void TryToRestart(bool& restarted) override { restarted = false; }
-  TLogType GetLogLevel() const override { return FLogLevel.load(std::memory_order_relaxed); }
-  void SetLogLevel(TLogType level) override { FLogLevel.store(level, std::memory_order_relaxed); }
-  std::chrono::system_clock::time_point GetLastErrorTimeStamp() const override;
-  void SetLastErrorTimeStamp(std::chrono::system_clock::time_point time) override;
-
- private:
-  std::atomic<TLogType> FLogLevel{TLogType::Debug};
-  std::atomic<int64_t> FLastErrorTimeStamp{0};  // system_clock ticks
-};
-
-// Pauses between the file sink's attempts to open and to rename a file.
-struct TFileRetryDelays {
-  std::chrono::milliseconds Open{200};
-  std::chrono::milliseconds Rename{50};
-};
-
-// Writes each tag's lines to "<folder><base>.00.<tag>.log" and rotates at 1000 KB.
-class TLogFileAppender : public TLogAppenderBase {
- public:
-  // An empty folder means the executable's folder.
-  explicit TLogFileAppender(platform::IFileSystem& file_system = platform::LocalFileSystem(),
-                            std::string logs_folder = platform::TempDir(),
-                            std::string base_name = platform::ExecutableBaseName(),
-                            TFileRetryDelays delays = {});
-
-  void Setup() override;
-  void WriteLog(const TLogItem& item) override;
-  void TearDown() override;
-
-  // Number 0 is the live file, 1 to 5 the backups (5 the oldest). Valid after Setup.
-  std::string GetLogFileName(std::string_view tag, int number) const;
-
- private:
-  // An open file and its size as far as this sink knows: what it found plus what it wrote.
-  // Another process's lines only make the real file larger, so a rotation may come late by
-  // them but never early, and no line costs a size query.
-  struct TWriter {
-    std::unique_ptr<platform::IWritableFile> file;
-    uint64_t size = 0;
-    void Append(std::string_view text) {
-      file->Append(text);
-      size += text.size();
-    }
-  };
-
-  TWriter& WriterFor(const std::string& tag);
-  TWriter OpenWriter(const std::string& path);
-  void RotateLog(const std::string& tag, TWriter& live);
-  void RenameFile(const std::string& from, const std::string& to);
-  void AppendMarkLine(TWriter& writer, std::string_view mark);
-  platform::LocalTime LocalTimeOf(std::chrono::system_clock::time_point time);
-
-  platform::IFileSystem& fFileSystem;
-  const std::string fConfiguredFolder;
-  const std::string fBaseName;
-  const TFileRetryDelays fDelays;
-  const int fMaxBackupFileCount = 5;
-  const int fMaxFileSizeInKiloByte = 1000;
-  std::string fLogsFolder;
-  std::unordered_map<std::string, TWriter> fWritersDictionary;
-  std::string fLine;
-  std::chrono::sys_seconds fCachedSecond = std::chrono::sys_seconds::min();
-  platform::LocalTime fCachedLocal{};
-};
+class ILogAppender;
 
 class ILogWriter {
  public:
@@ -285,7 +32,8 @@ class ILogWriter {
 
   // Every level operation ends in one of these two.
   virtual void Log(TLogType type, std::string_view message, std::string_view tag) = 0;
-  virtual void Log(TLogType type, std::string_view message, FmtArgs args, std::string_view tag) = 0;
+  virtual void Log(TLogType type, std::string_view message, TNwFmtArgs args,
+                   std::string_view tag) = 0;
 
   virtual std::vector<std::string> GetAppendersClassNames() = 0;
   virtual std::vector<std::shared_ptr<ILogAppender>> GetAppenders() = 0;
@@ -293,22 +41,28 @@ class ILogWriter {
   virtual void DelAppender(const std::shared_ptr<ILogAppender>& appender) = 0;
   virtual size_t AppendersCount() = 0;
 
-  void LogFmt(TLogType y, std::string_view m, FmtArgs a, std::string_view t) { Log(y, m, a, t); }
+  void LogFmt(TLogType y, std::string_view m, TNwFmtArgs a, std::string_view t) { Log(y, m, a, t); }
   void Debug(std::string_view m, std::string_view t) { Log(TLogType::Debug, m, t); }
-  void Debug(std::string_view m, FmtArgs a, std::string_view t) { Log(TLogType::Debug, m, a, t); }
-  void DebugFmt(std::string_view m, FmtArgs a, std::string_view t) { Debug(m, a, t); }
+  void Debug(std::string_view m, TNwFmtArgs a, std::string_view t) {
+    Log(TLogType::Debug, m, a, t);
+  }
+  void DebugFmt(std::string_view m, TNwFmtArgs a, std::string_view t) { Debug(m, a, t); }
   void Info(std::string_view m, std::string_view t) { Log(TLogType::Info, m, t); }
-  void Info(std::string_view m, FmtArgs a, std::string_view t) { Log(TLogType::Info, m, a, t); }
-  void InfoFmt(std::string_view m, FmtArgs a, std::string_view t) { Info(m, a, t); }
+  void Info(std::string_view m, TNwFmtArgs a, std::string_view t) { Log(TLogType::Info, m, a, t); }
+  void InfoFmt(std::string_view m, TNwFmtArgs a, std::string_view t) { Info(m, a, t); }
   void Warn(std::string_view m, std::string_view t) { Log(TLogType::Warning, m, t); }
-  void Warn(std::string_view m, FmtArgs a, std::string_view t) { Log(TLogType::Warning, m, a, t); }
-  void WarnFmt(std::string_view m, FmtArgs a, std::string_view t) { Warn(m, a, t); }
+  void Warn(std::string_view m, TNwFmtArgs a, std::string_view t) {
+    Log(TLogType::Warning, m, a, t);
+  }
+  void WarnFmt(std::string_view m, TNwFmtArgs a, std::string_view t) { Warn(m, a, t); }
   void Error(std::string_view m, std::string_view t) { Log(TLogType::Error, m, t); }
-  void Error(std::string_view m, FmtArgs a, std::string_view t) { Log(TLogType::Error, m, a, t); }
-  void ErrorFmt(std::string_view m, FmtArgs a, std::string_view t) { Error(m, a, t); }
+  void Error(std::string_view m, TNwFmtArgs a, std::string_view t) {
+    Log(TLogType::Error, m, a, t);
+  }
+  void ErrorFmt(std::string_view m, TNwFmtArgs a, std::string_view t) { Error(m, a, t); }
 
   // Braced argument lists: Info("keyboard hook success, id:%d", {id}, "").
-  using Args = std::initializer_list<FmtArg>;
+  using Args = std::initializer_list<TNwFmtArg>;
   void Debug(std::string_view m, Args a, std::string_view t) { Debug(m, Span(a), t); }
   void DebugFmt(std::string_view m, Args a, std::string_view t) { Debug(m, Span(a), t); }
   void Info(std::string_view m, Args a, std::string_view t) { Info(m, Span(a), t); }
@@ -321,49 +75,7 @@ class ILogWriter {
   void LogFmt(TLogType y, std::string_view m, Args a, std::string_view t) { Log(y, m, Span(a), t); }
 
  private:
-  static FmtArgs Span(Args a) { return FmtArgs(a.begin(), a.size()); }
-};
-
-class TLoggerThread;
-
-class TLogWriter final : public ILogWriter {
- public:
-  // Starts the dispatcher, which starts one sink thread per appender.
-  explicit TLogWriter(std::vector<std::shared_ptr<ILogAppender>> appenders,
-                      TLogType log_level = TLogType::Debug, const TLogTimings& timings = {});
-  // Shuts down.
-  ~TLogWriter() override;
-  TLogWriter(const TLogWriter&) = delete;
-  TLogWriter& operator=(const TLogWriter&) = delete;
-
-  // Writes out every line logged before the call (a failed sink drops its share), stops the
-  // threads and tears the sinks down. Lines logged afterwards are dropped quietly.
-  void Shutdown();
-
-  using ILogWriter::Log;
-
-  void Log(TLogType type, std::string_view message, std::string_view tag) override;
-  void Log(TLogType type, std::string_view message, FmtArgs args, std::string_view tag) override;
-
-  std::vector<std::string> GetAppendersClassNames() override;
-  std::vector<std::shared_ptr<ILogAppender>> GetAppenders() override;
-  // Both apply from the next line logged on; no effect after Shutdown.
-  void AddAppender(std::shared_ptr<ILogAppender> appender) override;
-  void DelAppender(const std::shared_ptr<ILogAppender>& appender) override;
-  size_t AppendersCount() override;
-
- private:
-  void Enqueue(TLogType type, std::string&& message, std::string_view tag);
-  bool Accepts(TLogType type) const {
-    return static_cast<uint8_t>(type) >= static_cast<uint8_t>(FLogLevel);
-  }
-
-  const TLogType FLogLevel;
-  std::mutex FAppendersLock;
-  std::vector<std::shared_ptr<ILogAppender>> FLogAppenders;  // guarded by FAppendersLock
-  bool FShutDown = false;                                    // guarded by FAppendersLock
-  std::unique_ptr<TLoggerThread> FLoggerThread;
-  TThreadSafeQueue<TLogItem>* FQueue;  // the dispatcher's, cached for the logging calls
+  static TNwFmtArgs Span(Args a) { return TNwFmtArgs(a.begin(), a.size()); }
 };
 
 // The process-wide writer, built by the first call: one file sink in platform::TempDir().

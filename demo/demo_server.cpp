@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -147,6 +148,21 @@ class ReportSink {
 };
 
 constexpr const char* kHtml = "text/html; charset=utf-8";
+constexpr const char* kOctets = "application/octet-stream";
+constexpr size_t kMaxLargeFile = 64 * 1024 * 1024;
+
+// Whether a Cookie header holds exactly that name=value pair.
+bool HasCookie(const std::string& header, const std::string& pair) {
+  size_t start = 0;
+  while (start <= header.size()) {
+    size_t end = header.find(';', start);
+    if (end == std::string::npos) end = header.size();
+    size_t first = header.find_first_not_of(' ', start);
+    if (first < end && header.compare(first, end - first, pair) == 0) return true;
+    start = end + 1;
+  }
+  return false;
+}
 
 }  // namespace
 
@@ -219,15 +235,57 @@ int main(int argc, char** argv) {
     const std::string query = mark == std::string::npos ? "" : req.target.substr(mark + 1);
     res.set_content(quorvex::demo::ExamPage(eid, query), kHtml);
   });
+  server.Get("/stranger.html", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content(quorvex::demo::StrangerPage(), kHtml);
+  });
   server.Get("/notes.html", [](const httplib::Request&, httplib::Response& res) {
     res.set_content(quorvex::demo::NotesPage(), kHtml);
   });
-  server.Get("/files/sample.pdf", [](const httplib::Request&, httplib::Response& res) {
-    res.set_content(quorvex::demo::SamplePdf(), "application/pdf");
-  });
+  server.Get(R"(/files/(sample\.pdf|Sheet\.PDF))",
+             [](const httplib::Request&, httplib::Response& res) {
+               res.set_content(quorvex::demo::SamplePdf(), "application/pdf");
+             });
   server.Get("/files/sample.txt", [](const httplib::Request&, httplib::Response& res) {
     res.set_header("Content-Disposition", "attachment; filename=\"sample.txt\"");
     res.set_content(quorvex::demo::SampleText(), "text/plain; charset=utf-8");
+  });
+  // A file of n bytes (at most 64 MiB) whose byte i is (i * 31 + 7) & 0xFF, sent in pieces so
+  // that a client sees it arrive.
+  server.Get(R"(/files/large/([0-9]{1,9}))",
+             [](const httplib::Request& req, httplib::Response& res) {
+               const size_t size = std::stoul(req.matches[1]);
+               if (size > kMaxLargeFile) {
+                 res.status = 404;
+                 return;
+               }
+               if (size == 0) {
+                 res.set_content("", kOctets);
+                 return;
+               }
+               res.set_content_provider(
+                   size, kOctets, [](size_t offset, size_t length, httplib::DataSink& sink) {
+                     std::string piece(std::min<size_t>(length, 64 * 1024), '\0');
+                     for (size_t i = 0; i < piece.size(); ++i) {
+                       piece[i] = static_cast<char>(((offset + i) * 31 + 7) & 0xFF);
+                     }
+                     return sink.write(piece.data(), piece.size());
+                   });
+             });
+  // Only for the exam browser with the exam's session cookie.
+  server.Get("/files/private.pdf", [](const httplib::Request& req, httplib::Response& res) {
+    if (!HasCookie(req.get_header_value("Cookie"), "exam-session=granted") ||
+        req.get_header_value("User-Agent").find("TvQdxBrowser") == std::string::npos) {
+      res.status = 403;
+      return;
+    }
+    res.set_content(quorvex::demo::SamplePdf(), "application/pdf");
+  });
+  // Redirects k times (at least once) before it reaches the rest of the path.
+  server.Get(R"(/redirect/([0-9]{1,2})/(.*))", [](const httplib::Request& req,
+                                                  httplib::Response& res) {
+    const int left = std::stoi(req.matches[1]);
+    const std::string rest = req.matches[2];
+    res.set_redirect(left > 1 ? "/redirect/" + std::to_string(left - 1) + "/" + rest : "/" + rest);
   });
   server.Get(R"(/slow/([0-9]+))", [&](const httplib::Request& req, httplib::Response& res) {
     const int ms = DelayMs(req.matches[1]);

@@ -85,8 +85,11 @@ constexpr std::string_view kExamPage = R"(<!DOCTYPE html>
 <p id="client">Checking for the Quorvex client...</p>
 <p id="controls" hidden>
 <button id="enter">Enter exam mode</button><button id="leave">Leave exam mode</button><button
-id="finish">Finish exam</button><button id="confirm">Ask before submitting</button>
+id="finish">Finish exam</button><button id="confirm">Ask before submitting</button><button
+id="stranger">Show another site's frame</button><button id="later">Enter exam mode in 2 s</button><button
+id="sized">A small window</button>
 </p>
+<div id="frames"></div>
 <p>
 <a id="notes" href="/notes.html" target="_blank">Open notes</a> |
 <a id="pdf" href="/files/sample.pdf">Sample PDF</a> |
@@ -94,6 +97,19 @@ id="finish">Finish exam</button><button id="confirm">Ask before submitting</butt
 </p>
 <p><label>Answer to question 1 <select id="answer"><option>A</option><option>B</option>
 <option>C</option></select></label></p>
+<ul class="links">
+<li><a id="sheet" href="/files/Sheet.PDF" target="_blank">Formula sheet</a></li>
+<li><a id="part2" href="#part-2">Part 2</a></li>
+<li><a id="launch" href="tvqdx://invokedexam?eid=demo-2&amp;domain=127.0.0.1">Launch link</a></li>
+<li><a id="closeaddr" href="tvqdx://closeBrowswer">Close</a></li>
+<li><a id="closewrong" href="tvqdx://closeBROWSWER">Close (misspelt)</a></li>
+<li><a id="mail" href="mailto:proctor@example.com">Mail</a></li>
+<li><a id="deadpdf" href="http://127.0.0.1:9/files/gone.pdf" target="_blank">Unreachable PDF</a></li>
+<li><a id="privatepdf" href="/files/private.pdf" target="_blank">Candidate's PDF</a></li>
+</ul>
+<p>Upload: <input type="file" id="upload"> <input type="file" id="uploads" multiple>
+<input type="file" id="folder" webkitdirectory> <input type="file" id="images" accept="image/*">
+</p>
 <h2>Keys pressed</h2>
 <p id="keys"></p>
 <script>
@@ -118,10 +134,18 @@ let sending = Promise.resolve();
 // One report at a time, so the lines arrive in the order things happened.
 function report(event) {
   // Where the answer list is, for tests that click it.
-  const list = document.getElementById('answer').getBoundingClientRect();
-  const at = [Math.round(list.x + list.width / 2), Math.round(list.y + list.height / 2)];
-  const body = JSON.stringify(
-      Object.assign({}, state, { page: 'exam', event: event, seq: ++seq, answerAt: at }));
+  const centre = (id) => {
+    const box = document.getElementById(id).getBoundingClientRect();
+    return [Math.round(box.x + box.width / 2), Math.round(box.y + box.height / 2)];
+  };
+  const at = {};
+  for (const id of ['enter', 'sized', 'notes', 'pdf', 'txt', 'sheet', 'part2', 'launch', 'closeaddr', 'closewrong',
+                    'mail', 'deadpdf', 'privatepdf', 'upload', 'uploads', 'folder', 'images']) {
+    at[id] = centre(id);
+  }
+  const body = JSON.stringify(Object.assign({}, state, {
+    page: 'exam', event: event, seq: ++seq, answerAt: centre('answer'), at: at,
+  }));
   sending = sending
     .then(() => fetch('/report', { method: 'POST', headers: { 'Content-Type': 'application/json' },
                                    body: body, keepalive: true }))
@@ -154,6 +178,14 @@ window.addEventListener('mousedown', (e) => {
   report('click');
 }, true);
 document.getElementById('answer').onchange = (e) => report('answer:' + e.target.value);
+window.addEventListener('hashchange', () => report('hash:' + location.hash));
+// The exam site's session: its own files are served only with it.
+document.cookie = 'exam-session=granted; path=/';
+// What each upload field was given: name and size of every file.
+for (const id of ['upload', 'uploads', 'folder', 'images']) {
+  document.getElementById(id).onchange = (e) => report('upload:' + id + ':' +
+      Array.from(e.target.files).map((f) => f.name + '/' + f.size).join(','));
+}
 let resizeTimer = 0;
 window.addEventListener('resize', () => {
   clearTimeout(resizeTimer);
@@ -174,6 +206,20 @@ window.addEventListener('load', () => {
     document.getElementById('controls').hidden = false;
     document.getElementById('enter').onclick = () => { bridgeCall('EnterFullscreen'); report('enter'); };
     document.getElementById('leave').onclick = () => { bridgeCall('ExitFullscreen'); report('leave'); };
+    // The same server under another name is another site to the browser.
+    document.getElementById('stranger').onclick = () => {
+      const other = location.hostname === 'localhost' ? '127.0.0.1' : 'localhost';
+      const frame = document.createElement('iframe');
+      frame.src = location.protocol + '//' + other + ':' + location.port + '/stranger.html';
+      document.getElementById('frames').appendChild(frame);
+      report('stranger');
+    };
+    document.getElementById('sized').onclick = () => {
+      window.open('/notes.html', '', 'left=10,top=20,width=50,height=60');
+    };
+    document.getElementById('later').onclick = () => {
+      setTimeout(() => { bridgeCall('EnterFullscreen'); report('enter'); }, 2000);
+    };
     document.getElementById('confirm').onclick = () => {
       report('confirm:' + window.confirm('Submit your answers now?'));
     };
@@ -202,18 +248,44 @@ constexpr std::string_view kNotesPage = R"(<!DOCTYPE html>
 <h1>Demo notes</h1>
 <p>A popup window opened from the exam page.</p>
 <p>Client version here: <span id="version">-</span></p>
+<p><input id="typed" size="40"></p>
+<p><button id="again">Open another window</button> <button id="bye">Close this window</button></p>
+<p><a id="notespdf" href="/files/Sheet.PDF" target="_blank">Formula sheet</a></p>
+<p id="words">alpha beta gamma</p>
 <script>
 'use strict';
+let version = null;
+const report = (event) => {
+  const at = {};
+  for (const id of ['typed', 'again', 'bye', 'notespdf', 'words']) {
+    const box = document.getElementById(id).getBoundingClientRect();
+    at[id] = [Math.round(box.x + Math.min(box.width / 2, 20)), Math.round(box.y + box.height / 2)];
+  }
+  return fetch('/report', { method: 'POST', headers: { 'Content-Type': 'application/json' },
+                            body: JSON.stringify({ page: 'notes', event: event, url: location.href,
+                                                   ua: navigator.userAgent, version: version,
+                                                   width: window.innerWidth, at: at }) })
+    .catch(() => {});
+};
+document.getElementById('typed').addEventListener('input', (e) => report('typed:' + e.target.value));
+document.getElementById('again').onclick = () => report('again:' + (window.open('/notes.html') !== null));
+document.getElementById('bye').onclick = () => report('bye').then(() => window.close());
+let resizeTimer = 0;
+window.addEventListener('resize', () => {
+  clearTimeout(resizeTimer);
+  resizeTimer = setTimeout(() => report('resize'), 200);
+});
+let selectionTimer = 0;
+document.addEventListener('selectionchange', () => {
+  clearTimeout(selectionTimer);
+  selectionTimer = setTimeout(() => report('selected:' + String(getSelection()).trim()), 200);
+});
 window.addEventListener('load', () => {
-  let version = null;
   if (typeof window.quorvex === 'object' && window.quorvex) {
     try { version = window.quorvex.GetVersion(); } catch (e) { version = 'error: ' + e.message; }
   }
   document.getElementById('version').textContent = String(version);
-  fetch('/report', { method: 'POST', headers: { 'Content-Type': 'application/json' },
-                     body: JSON.stringify({ page: 'notes', event: 'load', url: location.href,
-                                            ua: navigator.userAgent, version: version }) })
-    .catch(() => {});
+  report('load');
 });
 </script>
 </body>
@@ -237,6 +309,35 @@ std::string ExamPage(std::string_view eid, std::string_view query) {
   return Render(
       kExamPage,
       {{"STYLE", std::string(kStyle)}, {"EID", HtmlEscape(eid)}, {"QUERY", HtmlEscape(query)}});
+}
+
+// Another site inside the exam page tries to command the client, as itself and with a made-up
+// call, then says so.
+constexpr std::string_view kStrangerPage = R"(<!DOCTYPE html>
+<html lang="en">
+<head><meta charset="utf-8"><title>Another site</title></head>
+<body>
+<p>Another site</p>
+<script>
+'use strict';
+let tried = [];
+if (typeof window.quorvex === 'object' && window.quorvex) {
+  quorvex.ExitFullscreen();
+  tried.push('ExitFullscreen');
+}
+if (typeof __quorvexNativeCall === 'function') {
+  __quorvexNativeCall('ExitFullscreen');
+  tried.push('made-up call');
+}
+fetch('/report', { method: 'POST', headers: { 'Content-Type': 'application/json' },
+                   body: JSON.stringify({ page: 'stranger', event: 'tried', tried: tried }) });
+</script>
+</body>
+</html>
+)";
+
+std::string StrangerPage() {
+  return std::string(kStrangerPage);
 }
 
 std::string NotesPage() {

@@ -2,22 +2,41 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QGuiApplication>
-#include <QScreen>
-#include <QWebEngineCertificateError>
-#include <QWebEngineLoadingInfo>
-#include <QWindow>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMovie>
+#include <QNetworkCookie>
+#include <QWebEngineCookieStore>
+#include <QWebEngineDownloadRequest>
+#include <QWebEngineHistory>
+#include <QWebEngineNewWindowRequest>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
 
 #include <cmath>
-#include <thread>
+#include <stdexcept>
 #include <utility>
 
-#include "app/runtime.h"
-#include "checks/utils.h"
 #include "common/CommonFunction.h"
+#include "common/application.h"
+#include "common/resources.h"
+#include "exam/child.h"
+#include "exam/chooserlogic.h"
+#include "exam/downloadfile.h"
+#include "exam/exammode.h"
+#include "exam/exampage.h"
+#include "exam/filechooser.h"
 #include "exam/jsext.h"
 #include "exam/keyboard.h"
-#include "platform/platform.h"
+#include "exam/nativefilter.h"
+#include "exam/viewkeys.h"
+#include "exam/windowlock.h"
+#include "maintenance/about.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/process.h"
 
 namespace quorvex {
 
@@ -25,119 +44,18 @@ QPointer<TFrmExam> FrmExam;
 
 namespace {
 
-std::string Resource(const char* name) {
-  return platform::LoadResource(name).value_or("");
-}
-
 int RoundEven(double v) {
   return static_cast<int>(std::nearbyint(v));
 }
 
 }  // namespace
 
-TNwExamPage::TNwExamPage(QWebEngineProfile* profile, QObject* parent)
-    : QWebEnginePage(profile, parent) {
-  // The exam may use camera and microphone without asking the candidate.
-  connect(this, &QWebEnginePage::featurePermissionRequested, this,
-          [this](const QUrl& origin, Feature feature) {
-            bool media = feature == MediaAudioCapture || feature == MediaVideoCapture ||
-                         feature == MediaAudioVideoCapture;
-            setFeaturePermission(origin, feature,
-                                 media ? PermissionGrantedByUser : PermissionDeniedByUser);
-          });
-  connect(this, &QWebEnginePage::certificateError, this,
-          [](QWebEngineCertificateError error) { error.acceptCertificate(); });
-}
-
-void TNwExamPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message,
-                                           int, const QString&) {
-  if (auto* exam = qobject_cast<TFrmExam*>(parent())) {
-    exam->crmConsoleMessage(message.toStdString());
+TFrmExam::TFrmExam(TNwExamFormSetup setup, QWidget* owner)
+    : QWidget(owner, Qt::Window), FSetup(std::move(setup)) {
+  if (!FSetup.Profile || !FSetup.Desktop || !FSetup.Keys || !FSetup.Log || !FSetup.Strings ||
+      !FSetup.ScreenCheck) {
+    throw std::invalid_argument("TFrmExam needs its whole setup");
   }
-}
-
-void TNwExamPage::javaScriptAlert(const QUrl& origin, const QString& message) {
-  InDialog([&] {
-    QWebEnginePage::javaScriptAlert(origin, message);
-    return true;
-  });
-}
-
-bool TNwExamPage::javaScriptConfirm(const QUrl& origin, const QString& message) {
-  return InDialog([&] { return QWebEnginePage::javaScriptConfirm(origin, message); });
-}
-
-bool TNwExamPage::InDialog(const std::function<bool()>& show) {
-  ++FDialogs;
-  const bool answer = show();
-  if (--FDialogs == 0 && FAfterDialogs) {
-    // Queued: the dialog's own event loop has returned, but the engine's call has not.
-    QMetaObject::invokeMethod(this, std::exchange(FAfterDialogs, nullptr), Qt::QueuedConnection);
-  }
-  return answer;
-}
-
-bool TNwExamPage::CloseDialogs(std::function<void()> then) {
-  if (FDialogs == 0) return false;
-  FAfterDialogs = std::move(then);
-  // A page's dialog is a modal window of the view; closing it answers as Cancel does.
-  while (QWidget* dialog = QApplication::activeModalWidget()) {
-    if (!dialog->close()) break;
-  }
-  return true;
-}
-
-// Sees the program's X events before Qt does: key events, and commands from other processes.
-class TNwNativeFilter : public QAbstractNativeEventFilter {
- public:
-  explicit TNwNativeFilter(TFrmExam* exam) : FExam(exam) {}
-  bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
-    if (!FExam) return false;
-    if (auto key = platform::DecodeKeyEvent(type.constData(), message)) {
-      return FExam->FilterKey(*key);
-    }
-    if (auto command =
-            platform::DecodeCommandMessage(type.constData(), message, FExam->NativeWindow())) {
-      const long number = *command;
-      QMetaObject::invokeMethod(
-          FExam.data(),
-          [exam = FExam, number] {
-            if (exam) exam->WindowCommand(number);
-          },
-          Qt::QueuedConnection);
-      return true;
-    }
-    return false;
-  }
-
- private:
-  QPointer<TFrmExam> FExam;
-};
-
-bool TNwExamPage::javaScriptPrompt(const QUrl& origin, const QString& message,
-                                   const QString& default_value, QString* result) {
-  const std::string text = message.toStdString();
-  if (!text.starts_with(kNativeCallMarker)) {
-    return InDialog(
-        [&] { return QWebEnginePage::javaScriptPrompt(origin, message, default_value, result); });
-  }
-  QPointer<TFrmExam> exam = qobject_cast<TFrmExam*>(parent());
-  TNwExternalJsExtension extension([exam](const std::string& name) {
-    // After the script's call has returned, as a message from another process would.
-    QMetaObject::invokeMethod(
-        exam,
-        [exam, name] {
-          if (exam) exam->crmProcessMessageReceived(name);
-        },
-        Qt::QueuedConnection);
-  });
-  std::optional<int> retval;
-  extension.Execute(std::string_view(text).substr(kNativeCallMarker.size()), retval);
-  *result = retval ? QString::number(*retval) : QString();
-  return true;
-}
-
-TFrmExam::TFrmExam(QWidget* owner) : QWidget(owner, Qt::Window) {
   // The program ends when the check window closes, not when this one does.
   setAttribute(Qt::WA_QuitOnClose, false);
   resize(1294, 671);
@@ -147,6 +65,20 @@ TFrmExam::TFrmExam(QWidget* owner) : QWidget(owner, Qt::Window) {
 
   cefwindow = new QWebEngineView(this);
   cefwindow->setStyleSheet("background: white;");
+  // Our own menu in place of the engine's.
+  cefwindow->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(cefwindow, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& pos) { crmBeforeContextMenu(cefwindow->mapToGlobal(pos)); });
+  new TNwViewKeys(cefwindow, [this](const QKeyEvent& key) {
+    const Qt::KeyboardModifiers mods = key.modifiers();
+    const platform::TLockKeys locks = platform::LockKeysOf(key.nativeModifiers());
+    crmKeyEvent(KeyEventFlags({.Shift = mods.testFlag(Qt::ShiftModifier),
+                               .Control = mods.testFlag(Qt::ControlModifier),
+                               .Alt = mods.testFlag(Qt::AltModifier),
+                               .CapsLock = locks.CapsLock,
+                               .NumLock = locks.NumLock}),
+                WindowsVirtualKey(key.nativeVirtualKey()));
+  });
   pnlMoreScreenTip = new QWidget(this);
   pnlMoreScreenTip->setStyleSheet("background: white;");
   pnlMoreScreenTip->hide();
@@ -154,6 +86,11 @@ TFrmExam::TFrmExam(QWidget* owner) : QWidget(owner, Qt::Window) {
   imgStop->setPixmap(QPixmap(":/stop.png"));
   imgStop->adjustSize();
   lbltip = new QLabel(pnlMoreScreenTip);
+  pnlSelectFile = new TNwFileChooser(*FSetup.Strings, this);
+  connect(pnlSelectFile, &TNwFileChooser::VisibilityChanged, this, [this](bool shown) {
+    platform::DebugOutput(shown ? "file chooser shown" : "file chooser hidden");
+    if (Fullscreened()) FLock->HoldInput();
+  });
   pl = new QWidget(this);
   pl->setAutoFillBackground(true);
   pl->setStyleSheet("background: white;");
@@ -163,9 +100,55 @@ TFrmExam::TFrmExam(QWidget* owner) : QWidget(owner, Qt::Window) {
   FLoadingMovie = new QMovie(":/loading.gif", QByteArray(), this);
   loading->setMovie(FLoadingMovie);
 
+  FKeyFilter = std::make_unique<TNwExamKeyFilter>(*FSetup.Log, *FSetup.Keys, SetTimeout, [this] {
+    FCloseType = TNwCloseType::ctShutcut;
+    QMetaObject::invokeMethod(this, "close", Qt::QueuedConnection);
+  });
+  FLock = std::make_unique<TNwWindowLock>(TNwWindowLock::TSetup{
+      .Window = this,
+      .KeyTarget = [this]() -> QWidget* {
+        // The chooser's lists and buttons take the keys by their focus.
+        if (pnlSelectFile && pnlSelectFile->isVisible()) return nullptr;
+        return cefwindow && cefwindow->focusProxy() ? cefwindow->focusProxy() : this;
+      },
+      .OnKey = [this](const platform::TNativeKeyEvent& key) { return FKeyFilter->OnKey(key); },
+      .ScreenRecheck = [this] { ScreenRecheck(); },
+      .Log = FSetup.Log,
+  });
+  FExamMode = std::make_unique<TNwExamMode>(TNwExamModeSetup{
+      .Desktop = *FSetup.Desktop,
+      .Keys = *FSetup.Keys,
+      .Window = *FLock,
+      .Log = *FSetup.Log,
+      .Post =
+          [lock = FLock.get()](std::function<void()> round) {
+            QMetaObject::invokeMethod(lock, std::move(round), Qt::QueuedConnection);
+          },
+      .TaskManagerTitle = FSetup.Strings->i18n("RsTaskMgr"),
+  });
+  FCommandFilter = std::make_unique<TNwNativeFilter>([this](const char* type, void* message) {
+    auto command = platform::DecodeCommandMessage(type, message, NativeWindow());
+    if (!command) return false;
+    QMetaObject::invokeMethod(
+        this, [this, number = *command] { WindowCommand(number); }, Qt::QueuedConnection);
+    return true;
+  });
+
+  // The browser's cookies as it keeps them, for the downloads it does not make itself.
+  auto cookie = [](const QNetworkCookie& c) {
+    return TNwCookie{c.name().toStdString(), c.value().toStdString(), c.domain().toStdString(),
+                     c.path().isEmpty() ? "/" : c.path().toStdString(), c.isSecure()};
+  };
+  QWebEngineCookieStore* cookies = FSetup.Profile->cookieStore();
+  connect(cookies, &QWebEngineCookieStore::cookieAdded, this,
+          [this, cookie](const QNetworkCookie& c) { FCookies.Add(cookie(c)); });
+  connect(cookies, &QWebEngineCookieStore::cookieRemoved, this,
+          [this, cookie](const QNetworkCookie& c) { FCookies.Remove(cookie(c)); });
+  cookies->loadAllCookies();
+
   // FormCreate
   CreateBrowser();
-  setWindowTitle(QString::fromStdString(I18n().i18n("RsQuorvexModule")));
+  setWindowTitle(QString::fromStdString(FSetup.Strings->i18n("RsQuorvexModule")));
   FCanClose = false;
   FCloseType = TNwCloseType::ctNone;
   PlaceLoading(frameGeometry().width(), frameGeometry().height());
@@ -174,12 +157,9 @@ TFrmExam::TFrmExam(QWidget* owner) : QWidget(owner, Qt::Window) {
   pl->setGeometry(rect());
   pl->show();
   pnlMoreScreenTip->setGeometry(rect());
-  lbltip->setText(QString::fromStdString(I18n().i18n("RsMultipleScreenTip")));
-  GlobalLogWriter().Info("Form created", "");
+  lbltip->setText(QString::fromStdString(FSetup.Strings->i18n("RsMultipleScreenTip")));
+  FSetup.Log->Info("Form created", "");
   FrmExam = this;
-
-  FNativeFilter = std::make_unique<TNwNativeFilter>(this);
-  qApp->installNativeEventFilter(FNativeFilter.get());
 
   Timer1.setInterval(300);
   connect(&Timer1, &QTimer::timeout, this, &TFrmExam::Timer1Timer);
@@ -187,72 +167,30 @@ TFrmExam::TFrmExam(QWidget* owner) : QWidget(owner, Qt::Window) {
 }
 
 TFrmExam::~TFrmExam() {
-  // The desktop gets back what exam mode took, even when the window goes without a close.
-  *FFullscreened = false;
-  qApp->removeNativeEventFilter(FNativeFilter.get());
-  if (FKeyboardHooked) {
-    if (QWidget* grabber = QWidget::keyboardGrabber()) grabber->releaseKeyboard();
-  }
-  platform::ShowDockWindows(FHiddenDocks);
+  // The desktop gets back what exam mode took, even when the window goes without a close;
+  // hidden first, so that leaving exam mode does not show it again.
+  hide();
+  FExamMode.reset();
   if (FrmExam == this) FrmExam = nullptr;
 }
 
-void TFrmExam::EnterExamModel() {
-  if (*FFullscreened) return;
-  *FFullscreened = true;
-  FHiddenDocks = platform::HideDockWindows();
-  QScreen* primary = QGuiApplication::primaryScreen();
-  setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-  if (primary) setGeometry(primary->geometry());
-  showFullScreen();
-  platform::SetSkipTaskbar(NativeWindow(), true);
-  platform::StartWatchingKeyboardDevices();
-  qApp->installEventFilter(this);
-  TakeKeyboard(40);
-  StartFocusGuard();
+bool TFrmExam::Fullscreened() const {
+  return FExamMode->On();
 }
 
-void TFrmExam::TakeKeyboard(int attempts_left) {
-  if (!*FFullscreened || FKeyboardHooked) return;
-  // Qt's grab: every key goes to the page, none to another client or the window manager. The
-  // server grants it only once the window manager has put the window on the screen.
-  QWidget* target = PageWidget();
-  target->grabKeyboard();
-  const bool taken = windowHandle() && windowHandle()->setKeyboardGrabEnabled(true);
-  if (taken) {
-    FKeyboardHooked = true;
-    // The pointer too, or the window manager's mouse bindings still act: Alt with the wheel
-    // switches desktops away from the exam, Alt with a button moves or lowers the window.
-    windowHandle()->setMouseGrabEnabled(true);
-    GlobalLogWriter().Info("keyboard hook success, id:%d", {static_cast<int64_t>(NativeWindow())},
-                           "");
-  } else if (attempts_left > 0) {
-    QTimer::singleShot(50, this, [this, attempts_left] { TakeKeyboard(attempts_left - 1); });
-  } else {
-    target->releaseKeyboard();
-    GlobalLogWriter().Error("Set keyboard hook failed message: %s",
-                            {"the server did not give the window the keyboard"}, "");
-  }
+WId TFrmExam::NativeWindow() const {
+  return FLock->NativeWindow();
+}
+
+void TFrmExam::EnterExamModel() {
+  // What is offered outside exam mode only goes before the screen is taken.
+  if (FMenu) FMenu->close();
+  if (FAbout) FAbout->close();
+  FExamMode->Enter();
 }
 
 void TFrmExam::ExitExamModel() {
-  if (!*FFullscreened) return;
-  *FFullscreened = false;
-  qApp->removeEventFilter(this);
-  if (FKeyboardHooked) {
-    if (QWidget* grabber = QWidget::keyboardGrabber()) grabber->releaseKeyboard();
-    // The server keeps one grab of each kind per program, whichever window holds it.
-    if (QWindow* window = InputWindow()->windowHandle()) {
-      window->setKeyboardGrabEnabled(false);
-      window->setMouseGrabEnabled(false);
-    }
-    FKeyboardHooked = false;
-  }
-  setWindowFlags(Qt::Window);
-  showMaximized();
-  platform::SetSkipTaskbar(NativeWindow(), false);
-  platform::ShowDockWindows(FHiddenDocks);
-  FHiddenDocks.clear();
+  FExamMode->Exit();
 }
 
 void TFrmExam::WindowCommand(long number) {
@@ -268,103 +206,8 @@ void TFrmExam::WindowCommand(long number) {
   }
 }
 
-WId TFrmExam::NativeWindow() const {
-  // The platform window may get a new X window when its flags change; the widget's own id
-  // would then name the old one.
-  return windowHandle() ? windowHandle()->winId() : winId();
-}
-
-QWidget* TFrmExam::PageWidget() {
-  return cefwindow && cefwindow->focusProxy() ? cefwindow->focusProxy() : this;
-}
-
-QWidget* TFrmExam::InputWindow() {
-  // A dialog the page opened (alert, confirm, prompt) blocks the exam window and needs the
-  // keys and clicks itself.
-  QWidget* modal = QApplication::activeModalWidget();
-  return modal && modal != this && modal->isVisible() ? modal->window() : this;
-}
-
-void TFrmExam::KeepInputGrabs(int attempts_left) {
-  if (!FKeyboardHooked) return;
-  // A popup list of the page holds both grabs itself while it is open.
-  if (QWidget* popup = QApplication::activePopupWidget()) {
-    if (FInputWindow != popup) platform::DebugOutput("input to: a popup");
-    FInputWindow = popup;
-    return;
-  }
-  QWidget* front = InputWindow();
-  // The server drops a grab whenever the window stops being viewable, as it does while the
-  // window manager reframes it, and a popup list lets both go when it closes: take them again.
-  if (QWidget* grabber = QWidget::keyboardGrabber()) grabber->releaseKeyboard();
-  if (front == this) PageWidget()->grabKeyboard();
-  QWindow* window = front->windowHandle();
-  const bool taken = window && window->setKeyboardGrabEnabled(true);
-  if (window) window->setMouseGrabEnabled(true);
-  if (taken && FInputWindow != front) {
-    FInputWindow = front;
-    platform::DebugOutput("input to: " + front->windowTitle().toStdString());
-  }
-  // A dialog that has just been shown is not on the screen yet.
-  if (!taken && attempts_left > 0) {
-    QTimer::singleShot(50, this, [this, attempts_left] { KeepInputGrabs(attempts_left - 1); });
-  }
-}
-
-bool TFrmExam::eventFilter(QObject* watched, QEvent* event) {
-  // The grabs follow a dialog or popup of the program as it comes and goes.
-  if ((event->type() == QEvent::Show || event->type() == QEvent::Hide) && watched->isWidgetType() &&
-      static_cast<QWidget*>(watched)->isWindow() && watched != this) {
-    QTimer::singleShot(0, this, [this] { KeepInputGrabs(kGrabAttempts); });
-  }
-  return QWidget::eventFilter(watched, event);
-}
-
-bool TFrmExam::FilterKey(const platform::NativeKeyEvent& key) {
-  if (!*FFullscreened) return false;
-  const uint32_t vk = WindowsVirtualKey(key.keysym);
-  // Only a candidate of the exit gesture is worth the question where it came from.
-  const bool injected = key.release && key.alt_down && vk == kExitKey &&
-                        !platform::IsPhysicalKeyRelease(key.keycode, key.time);
-  const uint32_t flags = KeyFlags({key.keysym, key.release, key.alt_down, injected});
-  const std::string line = PressedLogLine(vk, flags);
-  platform::DebugOutput(line);
-  GlobalLogWriter().Info(line, "");
-  if (FExitGesture.OnKey(vk, flags)) {
-    FCloseType = TNwCloseType::ctShutcut;
-    GlobalLogWriter().Info("shoutcut detected, try to exit", "");
-    QMetaObject::invokeMethod(this, "close", Qt::QueuedConnection);
-  }
-  return ShouldSwallow(vk, flags);
-}
-
-void TFrmExam::StartFocusGuard() {
-  const std::string task_manager = I18n().i18n("RsTaskMgr");
-  std::thread([on = FFullscreened, task_manager] {
-    for (uint32_t round = 1; *on; ++round) {
-      platform::HideTaskManagerWindows(task_manager);
-      const bool recheck = round % 10 == 0;
-      QMetaObject::invokeMethod(
-          qApp,
-          [recheck] {
-            if (!FrmExam || !FrmExam->Fullscreened()) return;
-            // Back to the front, asked from the GUI thread as the window manager expects.
-            FrmExam->raise();
-            QWidget* front = FrmExam->InputWindow();
-            if (front != FrmExam) front->raise();
-            front->activateWindow();
-            FrmExam->KeepInputGrabs();
-            if (recheck) FrmExam->ScreenRecheck();
-          },
-          Qt::QueuedConnection);
-      std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    }
-  }).detach();
-}
-
 void TFrmExam::ScreenRecheck() {
-  const bool warn =
-      ScreenConditionHolds(platform::MonitorCount(), [] { return IsRemoteSession(); });
+  const bool warn = FSetup.ScreenCheck();
   if (warn != pnlMoreScreenTip->isVisible()) {
     platform::DebugOutput(warn ? "screen warning shown" : "screen warning hidden");
   }
@@ -377,38 +220,63 @@ void TFrmExam::ScreenRecheck() {
   lbltip->move(RoundEven((w - lbltip->width()) * 0.5), imgStop->y() + imgStop->height() + 20);
 }
 
+TNwExamPageTrust TFrmExam::PageTrust() const {
+  return {
+      .ExamOrigin = ExamOrigin(FSetup.Params),
+      .ExamHost = HostOf(FSetup.Params.domain),
+      .BridgeMarker = FSetup.BridgeMarker,
+  };
+}
+
 bool TFrmExam::CreateBrowser() {
   // One browser per window: a later request fails while one exists or after it has gone.
   if (crm || !cefwindow) return false;
-  TCefApplication* runtime = TCefApplication::Instance();
-  QWebEngineProfile* profile = runtime ? runtime->Profile() : QWebEngineProfile::defaultProfile();
-  crm = new TNwExamPage(profile, this);
-  connect(crm, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
-    const std::string url = info.url().toString().toStdString();
-    switch (info.status()) {
-      case QWebEngineLoadingInfo::LoadStartedStatus:
-        crmLoadingStateChange(true);
-        break;
-      case QWebEngineLoadingInfo::LoadStoppedStatus:
-        crmLoadingStateChange(false);
-        break;
-      case QWebEngineLoadingInfo::LoadSucceededStatus:
-        crmLoadingStateChange(false);
-        crmLoadEnd(url);
-        break;
-      case QWebEngineLoadingInfo::LoadFailedStatus:
-        crmLoadingStateChange(false);
-        // A page the server answered with an error status is a page like any other.
-        if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain) {
-          crmLoadEnd(url);
-        } else {
-          crmLoadError(info.errorCode(), info.errorString().toStdString(), url);
-        }
-        break;
-    }
-  });
+  crm = new TNwExamPage(FSetup.Profile, PageTrust(), this);
+  connect(crm, &TNwExamPage::LoadingStateChanged, this, &TFrmExam::crmLoadingStateChange);
+  connect(crm, &TNwExamPage::LoadEnded, this,
+          [this](const QString& url) { crmLoadEnd(url.toStdString()); });
+  connect(crm, &TNwExamPage::LoadFailed, this,
+          [this](int code, const QString& text, const QString& url) {
+            crmLoadError(code, text.toStdString(), url.toStdString());
+          });
+  connect(crm, &TNwExamPage::ConsoleMessage, this,
+          [this](const QString& message) { crmConsoleMessage(message.toStdString()); });
+  connect(crm, &TNwExamPage::BridgeMessage, this,
+          [this](const QString& name) { crmProcessMessageReceived(name.toStdString()); });
+  connect(crm, &TNwExamPage::BridgeRefused, this,
+          [this](const QString& name, const QString& origin) {
+            FSetup.Log->Warn("bridge call %s from %s refused, not the exam's origin",
+                             {name.toStdString(), origin.toStdString()}, "");
+          });
   connect(crm, &QWebEnginePage::titleChanged, this, &TFrmExam::crmTitleChange);
+  connect(FSetup.Profile, &QWebEngineProfile::downloadRequested, this,
+          [this](QWebEngineDownloadRequest* download) {
+            if (crm && download->page() == crm) crmBeforeDownload(*download);
+          });
+  crm->SetFileDialog([this](std::shared_ptr<TNwFileDialogCallback> callback) {
+    crmFileDialog(std::move(callback));
+  });
+  connect(crm, &TNwExamPage::AddressChanged, this,
+          [this](const QString& url) { crmAddressChange(url.toStdString()); });
+  // Answered within the signal: a request left unanswered is dropped by the engine.
+  connect(crm, &QWebEnginePage::newWindowRequested, this,
+          [this](QWebEngineNewWindowRequest& request) {
+            const TNwNewWindow window = DescribeNewWindow(request);
+            if (!window.FromTab) {
+              crmBeforePopup(window.Url, window.Disposition,
+                             [&] { return CreateClientHandler(request); });
+            } else if (!crmOpenUrlFromTab(window.Url, window.Disposition)) {
+              QMetaObject::invokeMethod(
+                  this,
+                  [this, url = request.requestedUrl()] {
+                    if (crm) crm->load(url);
+                  },
+                  Qt::QueuedConnection);
+            }
+          });
   cefwindow->setPage(crm);
+  // The first spare popup window, prepared with the browser.
+  FChildForm = NewChildForm();
   // The browser counts as created once its window is on the screen: a page loaded into a
   // hidden view is kept in the background by the engine and loads slower.
   if (isVisible())
@@ -418,15 +286,15 @@ bool TFrmExam::CreateBrowser() {
 
 void TFrmExam::Timer1Timer() {
   Timer1.stop();
-  GlobalLogWriter().Info("timer executed", "");
+  FSetup.Log->Info("timer executed", "");
   if (!CreateBrowser() && !crm && cefwindow) {
     Timer1.start();
-    GlobalLogWriter().Info("timer re-enabled", "");
+    FSetup.Log->Info("timer re-enabled", "");
   }
 }
 
 void TFrmExam::crmAfterCreated() {
-  GlobalLogWriter().Info("after browser created", "");
+  FSetup.Log->Info("after browser created", "");
   LoadExamUrl();
 }
 
@@ -434,8 +302,8 @@ void TFrmExam::LoadExamUrl() {
   PlaceLoading(width(), height());
   if (cefwindow) cefwindow->setGeometry(0, 0, width(), height());
   FCanClose = false;
-  const std::string url = BuildExamUrl(LaunchParameters::Get());
-  GlobalLogWriter().Info("try to load exam url: %s", {url}, "");
+  const std::string url = BuildExamUrl(FSetup.Params);
+  FSetup.Log->Info("try to load exam url: %s", {url}, "");
   if (crm) crm->load(QUrl(QString::fromStdString(url)));
 }
 
@@ -459,44 +327,233 @@ void TFrmExam::ShowLoading(bool is_loading) {
 }
 
 void TFrmExam::crmLoadEnd(const std::string& url) {
-  GlobalLogWriter().Info("loaded url:" + url, "");
+  FSetup.Log->Info("loaded url:" + url, "");
 }
 
 void TFrmExam::crmLoadError(int error_code, const std::string& error_text,
                             const std::string& failed_url) {
   if (IsLaunchLink(failed_url) || !crm) return;
-  static const std::string page_template = Resource("loaderror-page.html");
-  static const std::string style = Resource("loaderror-style.html");
+  static const std::string page_template = LoadResource("loaderror-page.html").value_or("");
+  static const std::string style = LoadResource("loaderror-style.html").value_or("");
   const std::string page =
-      BuildLoadErrorPage(page_template, style, I18n(), error_code, error_text, failed_url);
+      BuildLoadErrorPage(page_template, style, *FSetup.Strings, error_code, error_text, failed_url);
   platform::DebugOutput("load error " + std::to_string(error_code) + " " + error_text + " " +
                         failed_url);
-  crm->setHtml(QString::fromStdString(page));
+  crm->ShowErrorPage(QString::fromStdString(page));
 }
 
 bool TFrmExam::crmProcessMessageReceived(const std::string& name) {
-  const TBridgeDispatch dispatch = DispatchProcessMessage(name);
-  switch (dispatch.action) {
-    case TBridgeAction::Close:
+  const TNwBridgeDispatch dispatch = DispatchProcessMessage(name);
+  switch (dispatch.Action) {
+    case TNwBridgeAction::baClose:
       FCloseType = TNwCloseType::ctAPI;
-      GlobalLogWriter().Info("crm received process message, try to exit", "");
+      FSetup.Log->Info("crm received process message, try to exit", "");
       close();
       break;
-    case TBridgeAction::Upgrade:
+    case TNwBridgeAction::baUpgrade:
       // The upgrade window is not part of this window yet; leaving exam mode is.
       ExitExamModel();
       break;
-    case TBridgeAction::EnterExamMode:
+    case TNwBridgeAction::baEnterExamMode:
       EnterExamModel();
       break;
-    case TBridgeAction::ExitExamMode:
+    case TNwBridgeAction::baExitExamMode:
       ExitExamModel();
       break;
-    case TBridgeAction::NeedCamera:
-    case TBridgeAction::None:
+    case TNwBridgeAction::baNeedCamera:
+    case TNwBridgeAction::baNone:
       break;
   }
-  return dispatch.handled;
+  return dispatch.Handled;
+}
+
+void TFrmExam::crmAddressChange(const std::string& url) {
+  if (IsCloseAddress(url)) crmProcessMessageReceived("closeBrowser");
+}
+
+bool TFrmExam::crmBeforePopup(const std::string& target_url, TNwDisposition disposition,
+                              const std::function<bool()>& create_client_handler) {
+  switch (BeforePopup(Fullscreened(), target_url, disposition)) {
+    case TNwPopupAction::paCancel:
+      platform::DebugOutput("popup refused: " + target_url);
+      break;
+    case TNwPopupAction::paPdfDownload:
+      platform::DebugOutput("popup to PDF download: " + target_url);
+      DownloadFile(kFileTypePdf, target_url);
+      break;
+    case TNwPopupAction::paPopupWindow:
+      if (create_client_handler()) return false;
+      platform::DebugOutput("popup not taken: " + target_url);
+      break;
+  }
+  return true;
+}
+
+bool TFrmExam::CreateClientHandler(QWebEngineNewWindowRequest& request) {
+  if (!FChildForm || !FChildForm->CreateClientHandler(request)) return false;
+  QMetaObject::invokeMethod(this, &TFrmExam::CreateNextPopupForm, Qt::QueuedConnection);
+  return true;
+}
+
+void TFrmExam::CreateNextPopupForm() {
+  if (FChildForm)
+    QMetaObject::invokeMethod(FChildForm, &TChildForm::ShowPopupForm, Qt::QueuedConnection);
+  FChildForm = NewChildForm();
+}
+
+TChildForm* TFrmExam::NewChildForm() {
+  auto* form = new TChildForm(
+      {
+          .Profile = FSetup.Profile,
+          .Trust = PageTrust(),
+          .DownloadFile = [this](const std::string& url,
+                                 QWidget* popup) { DownloadFile(kFileTypePdf, url, popup, false); },
+      },
+      this);
+  connect(form, &TChildForm::PopupFormDestroyed, this,
+          [] { platform::DebugOutput("popup window gone"); });
+  return form;
+}
+
+void TFrmExam::ClosePopupWindows() {
+  const QWidgetList windows = QApplication::topLevelWidgets();
+  for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+    auto* form = qobject_cast<TChildForm*>(*it);
+    if (form && form->ClientInitialized() && !form->Closing()) form->close();
+  }
+}
+
+bool TFrmExam::crmOpenUrlFromTab(const std::string& target_url, TNwDisposition disposition) {
+  const bool cancel = OpenUrlFromTabCancels(target_url, disposition);
+  platform::DebugOutput((cancel ? "link from tab refused: " : "link from tab opens here: ") +
+                        target_url);
+  return cancel;
+}
+
+void TFrmExam::crmBeforeContextMenu(const QPoint& global_pos) {
+  if (!crm) return;
+  const std::vector<TNwMenuCommand> items =
+      ContextMenuItems(Fullscreened(), crm->history()->canGoBack(), crm->history()->canGoForward());
+  if (items.empty()) return;
+  auto* menu = new QMenu(this);
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  std::string shown;
+  for (const TNwMenuCommand id : items) {
+    const char* key = id == mcBackward  ? "RsBackward"
+                      : id == mcForward ? "RsForward"
+                      : id == mcReload  ? "RsReload"
+                                        : "RsAbout";
+    const std::string label = FSetup.Strings->i18n(key);
+    menu->addAction(QString::fromStdString(label), this, [this, id] { crmContextMenuCommand(id); });
+    shown += (shown.empty() ? "" : ", ") + label;
+  }
+  FMenu = menu;
+  menu->popup(global_pos);
+  platform::DebugOutput("context menu: " + shown);
+}
+
+void TFrmExam::crmContextMenuCommand(int command_id) {
+  if (!crm) return;
+  switch (command_id) {
+    case mcBackward:
+      crm->triggerAction(QWebEnginePage::Back);
+      break;
+    case mcForward:
+      crm->triggerAction(QWebEnginePage::Forward);
+      break;
+    case mcReload:
+      crm->triggerAction(QWebEnginePage::Reload);
+      break;
+    case mcAbout:
+      QMetaObject::invokeMethod(this, &TFrmExam::ShowAbout, Qt::QueuedConnection);
+      break;
+    default:
+      break;
+  }
+}
+
+void TFrmExam::crmKeyEvent(uint32_t flags, uint32_t windows_key_code) {
+  if (crm && IsReloadKey(flags, windows_key_code)) crm->triggerAction(QWebEnginePage::Reload);
+}
+
+void TFrmExam::ShowAbout() {
+  // The menu that asks for it may have gone with exam mode by now.
+  if (FAbout || Fullscreened()) return;
+  FAbout = new TFrmAbout(*FSetup.Strings, platform::ShellOpen, this);
+  FAbout->setAttribute(Qt::WA_DeleteOnClose);
+  FAbout->setWindowModality(Qt::ApplicationModal);
+  FAbout->show();
+  platform::DebugOutput("about window shown");
+}
+
+void TFrmExam::crmFileDialog(std::shared_ptr<TNwFileDialogCallback> callback) {
+  pnlSelectFile->FLastCEFFileDialog = std::move(callback);
+  pnlSelectFile->ShowFileChooser();
+}
+
+void TFrmExam::DownloadFile(int file_type, const std::string& url, QWidget* owner,
+                            bool with_filter) {
+  quorvex::DownloadFile(
+      {
+          .Strings = FSetup.Strings,
+          .AskSavePath = [this, owner](const std::string& proposed,
+                                       const std::string& filter) -> std::optional<std::string> {
+            QFileDialog dialog(owner ? owner : this);
+            dialog.setAcceptMode(QFileDialog::AcceptSave);
+            dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
+            if (const size_t bar = filter.find('|'); bar != std::string::npos) {
+              dialog.setNameFilter(QString::fromStdString(filter.substr(0, bar) + " (" +
+                                                          filter.substr(bar + 1) + ")"));
+            }
+            dialog.setDirectory(QString::fromStdString(platform::DocumentsDir()));
+            dialog.selectFile(QString::fromStdString(proposed));
+            platform::DebugOutput("save dialog shown");
+            const bool saved =
+                crm && crm->InDialog([&] { return dialog.exec() == QDialog::Accepted; });
+            if (!saved || dialog.selectedFiles().isEmpty()) return std::nullopt;
+            return dialog.selectedFiles().front().toStdString();
+          },
+          .ShowResult = [](const std::string& text) { ShowMessageBox(ApplicationTitle(), text); },
+          .Headers =
+              [this](const std::string& address) {
+                return TNwDownloadHeaders{FSetup.Profile->httpUserAgent().toStdString(),
+                                          FCookies.HeaderFor(address)};
+              },
+          .WithFilter = with_filter,
+      },
+      file_type, url);
+}
+
+void TFrmExam::crmBeforeDownload(QWebEngineDownloadRequest& download) {
+  const std::string url = download.url().toString().toStdString();
+  if (Fullscreened()) {
+    platform::DebugOutput("download not continued in exam mode: " + url);
+    download.cancel();
+    return;
+  }
+  const std::string target =
+      DownloadTarget(platform::DocumentsDir(), download.suggestedFileName().toStdString());
+  const std::string name = target.substr(target.find_last_of('/') + 1);
+  const QStringList answer = crm ? crm->AskForFile() : QStringList();
+  // Exam mode may have begun while the prompt was up.
+  if (answer.isEmpty() || Fullscreened() || !crm) {
+    platform::DebugOutput("download cancelled: " + url);
+    download.cancel();
+    return;
+  }
+  std::string path = answer.front().toStdString();
+  if (path.empty()) {
+    // Nothing picked: the suggested name in the folder shown, beside what is there already.
+    const std::string folder = pnlSelectFile->Directory().toStdString();
+    path = CurrentPath(folder, UniqueName(name, [&](const std::string& candidate) {
+                         return platform::IsRegularFile(CurrentPath(folder, candidate));
+                       }));
+  }
+  const size_t slash = path.find_last_of('/');
+  download.setDownloadDirectory(QString::fromStdString(path.substr(0, slash + 1)));
+  download.setDownloadFileName(QString::fromStdString(path.substr(slash + 1)));
+  download.accept();
+  platform::DebugOutput("download to " + path + ": " + url);
 }
 
 void TFrmExam::crmTitleChange(const QString& title) {
@@ -504,7 +561,7 @@ void TFrmExam::crmTitleChange(const QString& title) {
 }
 
 void TFrmExam::crmConsoleMessage(const std::string& message) {
-  GlobalLogWriter().Info(message, "console");
+  FSetup.Log->Info(message, "console");
 }
 
 void TFrmExam::showEvent(QShowEvent* event) {
@@ -526,6 +583,8 @@ void TFrmExam::resizeEvent(QResizeEvent* event) {
   if (cefwindow) cefwindow->setGeometry(0, 0, width(), height());
   pl->setGeometry(rect());
   pnlMoreScreenTip->setGeometry(rect());
+  // The chooser keeps covering the page; its container stays where it was placed.
+  pnlSelectFile->setGeometry(rect());
   PlaceLoading(frameGeometry().width(), frameGeometry().height());
 }
 
@@ -538,24 +597,25 @@ void TFrmExam::closeEvent(QCloseEvent* event) {
   // A close from outside (the close button, Alt+F4, a pager) is ignored outright in exam
   // mode and is a close by the system otherwise.
   if (event->spontaneous()) {
-    if (*FFullscreened) {
+    if (Fullscreened()) {
       event->ignore();
       return;
     }
     FCloseType = TNwCloseType::ctSys;
   }
-  switch (CloseQuery(FCloseType, FCanClose, GlobalLogWriter())) {
-    case TCloseStep::Refuse:
+  switch (CloseQuery(FCloseType, FCanClose, *FSetup.Log)) {
+    case TNwCloseStep::csRefuse:
       event->ignore();
       return;
-    case TCloseStep::TearDown:
+    case TNwCloseStep::csTearDown:
       event->ignore();
+      ClosePopupWindows();
       ExitExamModel();
       hide();
       // The engine tears the page down through the loop, as a browser close does.
       QMetaObject::invokeMethod(this, &TFrmExam::crmClose, Qt::QueuedConnection);
       return;
-    case TCloseStep::Close:
+    case TNwCloseStep::csClose:
       event->accept();
       SetTimeout(500, [main = mainForm] {
         if (main) QMetaObject::invokeMethod(main, "close", Qt::QueuedConnection);

@@ -1,61 +1,70 @@
 // The exam window: hosts the embedded browser with the exam page, the loading panel, the
-// screen warning panel and the close sequence.
+// screen warning panel and the close sequence. Its concerns live beside it: the page adapter
+// (exampage), exam mode (exammode, windowlock), the key filter (keyboard), the page bridge
+// (jsext) and the window's decisions in plain values (examlogic).
 #pragma once
 
-#include <QAbstractNativeEventFilter>
-#include <QLabel>
-#include <QMovie>
 #include <QPointer>
 #include <QTimer>
-#include <QWebEnginePage>
-#include <QWebEngineView>
 #include <QWidget>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "common/CommonFunction.h"
+#include "app/launch.h"
+#include "common/language.h"
+#include "common/log.h"
+#include "exam/cookies.h"
 #include "exam/examlogic.h"
-#include "exam/keyboard.h"
-#include "platform/platform.h"
+#include "exam/exampage.h"
+#include "exam/policy.h"
+#include "platform/desktop.h"
+#include "platform/keysource.h"
+
+class QLabel;
+class QMenu;
+class QMovie;
+class QWebEngineDownloadRequest;
+class QWebEngineNewWindowRequest;
+class QWebEngineProfile;
+class QWebEngineView;
 
 namespace quorvex {
 
-// The exam window's browser page: hands the engine's events to the window's handlers.
-class TNwExamPage : public QWebEnginePage {
-  Q_OBJECT
+class TChildForm;
+class TNwExamKeyFilter;
+class TNwExamMode;
+class TNwExamPage;
+class TNwFileChooser;
+class TNwFileDialogCallback;
+class TNwNativeFilter;
+class TNwWindowLock;
+class TFrmAbout;
 
- public:
-  TNwExamPage(QWebEngineProfile* profile, QObject* parent);
-
-  // When a dialog of the page is open, closes it (as cancelled), runs `then` once its call has
-  // returned and answers true; otherwise answers false.
-  bool CloseDialogs(std::function<void()> then);
-
- protected:
-  void javaScriptAlert(const QUrl& origin, const QString& message) override;
-  bool javaScriptConfirm(const QUrl& origin, const QString& message) override;
-  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
-                                int line, const QString& source) override;
-  // Calls of the page bridge arrive here; the page's own prompts go on as usual.
-  bool javaScriptPrompt(const QUrl& origin, const QString& message, const QString& default_value,
-                        QString* result) override;
-
- private:
-  bool InDialog(const std::function<bool()>& show);
-
-  int FDialogs = 0;
-  std::function<void()> FAfterDialogs;
+// What the exam window works with, handed in by the program (or a test).
+struct TNwExamFormSetup {
+  // The browser profile of the runtime; required.
+  QWebEngineProfile* Profile = nullptr;
+  // The accepted launch, for the exam page's address.
+  LaunchParameters Params;
+  // The desktop exam mode changes and the key sources it asks; required.
+  platform::IDesktop* Desktop = nullptr;
+  platform::IKeySource* Keys = nullptr;
+  ILogWriter* Log = nullptr;
+  const INwI8n* Strings = nullptr;
+  // What the page bridge's calls begin with (NativeCallMarker of the process's secret).
+  std::string BridgeMarker;
+  // Whether a second monitor or a remote session is present, asked on the GUI thread;
+  // required.
+  std::function<bool()> ScreenCheck;
 };
 
 class TFrmExam : public QWidget {
   Q_OBJECT
 
  public:
-  explicit TFrmExam(QWidget* owner = nullptr);
+  explicit TFrmExam(TNwExamFormSetup setup, QWidget* owner = nullptr);
   ~TFrmExam() override;
 
   // Records why the window may close, then asks it to close.
@@ -77,19 +86,41 @@ class TFrmExam : public QWidget {
   void crmBeforeClose();
   // A message from the page bridge, handled in the order the page sent them.
   bool crmProcessMessageReceived(const std::string& name);
+  // The main frame's address; the close address closes the window as the bridge's Close does.
+  void crmAddressChange(const std::string& url);
+  // A new window the page opens; answers whether it is cancelled. `create_client_handler`
+  // hands it to the spare popup window and answers whether that took it.
+  bool crmBeforePopup(const std::string& target_url, TNwDisposition disposition,
+                      const std::function<bool()>& create_client_handler);
+  // The spare popup window takes the popup of `request`; answers whether it did.
+  bool CreateClientHandler(QWebEngineNewWindowRequest& request);
+  // A link opened from the page by Ctrl+click or middle click; answers whether it is
+  // cancelled, otherwise it opens in this window.
+  bool crmOpenUrlFromTab(const std::string& target_url, TNwDisposition disposition);
+  // The context menu at `global_pos`: none in exam mode.
+  void crmBeforeContextMenu(const QPoint& global_pos);
+  void crmContextMenuCommand(int command_id);
+  // Every key press on the page, in the browser runtime's flags and Windows key codes.
+  void crmKeyEvent(uint32_t flags, uint32_t windows_key_code);
+  // Message 0x437: the about window, modal, owned by this window, freed on close.
+  void ShowAbout();
+  // A file request of the page, answered in the window's own chooser (message 0x438).
+  void crmFileDialog(std::shared_ptr<TNwFileDialogCallback> callback);
+  // Message 0x436: asks where to save `url` and fetches it outside the browser; the dialog
+  // belongs to `owner` (this window when none) and has a filter when `with_filter`.
+  void DownloadFile(int file_type, const std::string& url, QWidget* owner = nullptr,
+                    bool with_filter = true);
+  // A download of the page: none in exam mode; otherwise into the documents folder under its
+  // own name, the place confirmed in the window's chooser.
+  void crmBeforeDownload(QWebEngineDownloadRequest& download);
 
-  bool Fullscreened() const { return *FFullscreened; }
+  // FFullscreened: exam mode is on.
+  bool Fullscreened() const;
   // The X window that is on the screen now.
   WId NativeWindow() const;
   // A command another process sent the window: 0x040A reload, 0x040B nothing, 0x040C close
   // as by the exit gesture.
   void WindowCommand(long number);
-  // Gives the keyboard and the pointer to the window in front (this one or a dialog it opened),
-  // taking them again if the server let them go.
-  static constexpr int kGrabAttempts = 20;  // 50 ms apart
-  void KeepInputGrabs(int attempts_left = 0);
-  // The program's window that takes input in exam mode.
-  QWidget* InputWindow();
   // A second monitor or a remote session covers the page with the warning panel.
   void ScreenRecheck();
 
@@ -97,20 +128,19 @@ class TFrmExam : public QWidget {
   void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  friend class TNwNativeFilter;
+  // Message 0x8A50: the spare popup window took a popup: it is shown, another is prepared.
+  void CreateNextPopupForm();
+  TChildForm* NewChildForm();
+  // Whom the exam page and its popups obey.
+  TNwExamPageTrust PageTrust() const;
+  // Closes every popup window that took a popup and is not closing yet, last to first.
+  void ClosePopupWindows();
 
   // Exam mode: borderless, screen-sized, above everything, docks hidden, keyboard taken.
   void EnterExamModel();
   void ExitExamModel();
-  void TakeKeyboard(int attempts_left);
-  // The page's own widget, which the keys go to.
-  QWidget* PageWidget();
-  // Every key event while exam mode is on; true to keep it from everyone.
-  bool FilterKey(const platform::NativeKeyEvent& key);
-  void StartFocusGuard();
 
   bool CreateBrowser();
   void LoadExamUrl();
@@ -119,6 +149,7 @@ class TFrmExam : public QWidget {
   void DestroyBrowserHost();
   void Timer1Timer();
 
+  TNwExamFormSetup FSetup;
   QWebEngineView* cefwindow = nullptr;
   TNwExamPage* crm = nullptr;
   QWidget* pnlMoreScreenTip = nullptr;
@@ -128,17 +159,23 @@ class TFrmExam : public QWidget {
   QLabel* loading = nullptr;
   QMovie* FLoadingMovie = nullptr;
   QTimer Timer1;
+  // Offered outside exam mode only; entering it closes them.
+  QPointer<QMenu> FMenu;
+  QPointer<TFrmAbout> FAbout;
+  TNwFileChooser* pnlSelectFile = nullptr;
+  // The spare popup window.
+  QPointer<TChildForm> FChildForm;
+  // The browser's cookies, for downloads outside it.
+  TNwCookieJar FCookies;
 
   bool FBrowserAnnounced = false;
-  // Shared with the focus guard, which may outlive an exam-mode period by one round.
-  std::shared_ptr<std::atomic<bool>> FFullscreened = std::make_shared<std::atomic<bool>>(false);
-  bool FKeyboardHooked = false;
-  QPointer<QWidget> FInputWindow;
-  std::vector<unsigned long> FHiddenDocks;
-  std::unique_ptr<QAbstractNativeEventFilter> FNativeFilter;
-  TNwExitGesture FExitGesture{SetTimeout};
   bool FCanClose = false;
   TNwCloseType FCloseType = TNwCloseType::ctNone;
+  std::unique_ptr<TNwNativeFilter> FCommandFilter;
+  std::unique_ptr<TNwExamKeyFilter> FKeyFilter;
+  std::unique_ptr<TNwWindowLock> FLock;
+  // Last: it undoes exam mode through the members above.
+  std::unique_ptr<TNwExamMode> FExamMode;
 };
 
 // The exam window of the process, once created.

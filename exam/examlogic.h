@@ -27,13 +27,22 @@ std::string BuildLoadErrorPage(std::string_view page_template, std::string_view 
                                const INwI8n& strings, int error_code, std::string_view error_text,
                                std::string_view failed_url);
 
-enum class TCloseStep {
-  Refuse,    // no close reason: the window stays
-  TearDown,  // first pass: leave exam mode, hide, close popups and the browser; stay open
-  Close,     // second pass: the window closes and the program ends shortly after
+// "scheme://host:port" of a URL, lower-cased, the port of http(s) and ws(s) made explicit;
+// empty for a URL without a host (data:, about:blank, an opaque origin, a malformed text).
+std::string OriginOf(std::string_view url);
+// The host of a URL or of "host[:port]", lower-cased, without brackets' contents changed.
+std::string HostOf(std::string_view url_or_domain);
+
+// The exam's own origin, the only one the client obeys: the launch's proto://domain.
+std::string ExamOrigin(const LaunchParameters& params);
+
+enum class TNwCloseStep {
+  csRefuse,    // no close reason: the window stays
+  csTearDown,  // first pass: leave exam mode, hide, close popups and the browser; stay open
+  csClose,     // second pass: the window closes and the program ends shortly after
 };
 
 // One close request. `can_close` is the window's FCanClose: set on the first pass.
-TCloseStep CloseQuery(TNwCloseType close_type, bool& can_close, ILogWriter& log);
+TNwCloseStep CloseQuery(TNwCloseType close_type, bool& can_close, ILogWriter& log);
 
 }  // namespace quorvex

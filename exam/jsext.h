@@ -13,12 +13,21 @@ inline constexpr std::string_view kExtensionName = "v8/qdx";
 inline constexpr int kClientVersion = 8;
 inline constexpr int kClientIdent = 729184;
 
+// A fresh secret of one process: the bridge's calls carry it, so a page cannot make one up.
+std::string NewBridgeSecret();
+
 // A prompt() whose text begins with this comes from the bridge, not from the page.
-inline constexpr std::string_view kNativeCallMarker = "\x01quorvex-native:";
+std::string NativeCallMarker(std::string_view secret);
+
+// A bridge call that reports a navigation of the top document to one of our scheme's
+// addresses, as the page wrote it: the engine hands the client such addresses with their
+// host lower-cased, and the close address is told apart by letter case.
+inline constexpr std::string_view kAddressReport = "@address:";
 
 // The extension source as the page sees it run: each `native function X();` becomes a
-// synchronous call into the client through the page's original prompt().
-std::string BridgeScript(std::string_view extension_source);
+// synchronous call into the client through the page's original prompt(), marked with the
+// secret, which stays in a closure no page script can read.
+std::string BridgeScript(std::string_view extension_source, std::string_view secret);
 
 // Answers the native functions. Values go back to the script; everything else becomes a
 // named message for the exam window.
@@ -34,14 +43,21 @@ class TNwExternalJsExtension {
   TSendBrowserMessage FSend;
 };
 
-enum class TBridgeAction { None, Close, Upgrade, EnterExamMode, ExitExamMode, NeedCamera };
+enum class TNwBridgeAction {
+  baNone,
+  baClose,
+  baUpgrade,
+  baEnterExamMode,
+  baExitExamMode,
+  baNeedCamera
+};
 
-struct TBridgeDispatch {
-  TBridgeAction action = TBridgeAction::None;
-  bool handled = false;
+struct TNwBridgeDispatch {
+  TNwBridgeAction Action = TNwBridgeAction::baNone;
+  bool Handled = false;
 };
 
 // What the exam window does with a message from the page, by its exact name.
-TBridgeDispatch DispatchProcessMessage(std::string_view name);
+TNwBridgeDispatch DispatchProcessMessage(std::string_view name);
 
 }  // namespace quorvex

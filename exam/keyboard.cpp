@@ -3,14 +3,15 @@
 #include <utility>
 
 #include "common/format.h"
+#include "platform/process.h"
 
 namespace quorvex {
 
 namespace {
 
 struct TKeysymVk {
-  unsigned long keysym;
-  uint32_t vk;
+  unsigned long Keysym;
+  uint32_t Vk;
 };
 
 // Keysyms outside the letter, digit, F-key and keypad-digit ranges.
@@ -92,21 +93,21 @@ uint32_t WindowsVirtualKey(unsigned long keysym) {
   if (keysym >= 0xffbe && keysym <= 0xffd5) return static_cast<uint32_t>(keysym - 0xffbe + 0x70);
   if (keysym >= 0xffb0 && keysym <= 0xffb9) return static_cast<uint32_t>(keysym - 0xffb0 + 0x60);
   for (const auto& key : kKeys) {
-    if (key.keysym == keysym) return key.vk;
+    if (key.Keysym == keysym) return key.Vk;
   }
   return 0;
 }
 
 uint32_t KeyFlags(const TNwKeyEvent& event) {
-  bool alt_down = event.alt_down;
+  bool alt_down = event.AltDown;
   // X reports the modifier state from before the event; Windows reports it after, so an Alt
   // key's own press carries the flag and its release does not.
-  const uint32_t vk = WindowsVirtualKey(event.keysym);
-  if (vk == 0xA4 || vk == 0xA5) alt_down = !event.released;
+  const uint32_t vk = WindowsVirtualKey(event.Keysym);
+  if (vk == 0xA4 || vk == 0xA5) alt_down = !event.Released;
   uint32_t flags = 0;
-  if (event.injected) flags |= kFlagInjected;
+  if (event.Injected) flags |= kFlagInjected;
   if (alt_down) flags |= kFlagAltDown;
-  if (event.released) flags |= kFlagReleased;
+  if (event.Released) flags |= kFlagReleased;
   return flags;
 }
 
@@ -128,16 +129,42 @@ std::string PressedLogLine(uint32_t vk, uint32_t flags) {
 }
 
 TNwExitGesture::TNwExitGesture(TStartReset start_reset, uint32_t exit_key, int32_t exit_count)
-    : start_reset_(std::move(start_reset)), exit_key_(exit_key), exit_count_(exit_count) {}
+    : FStartReset(std::move(start_reset)), FExitKey(exit_key), FExitCount(exit_count) {}
 
 bool TNwExitGesture::OnKey(uint32_t vk, uint32_t flags) {
   // Exactly released + Alt: an injected release carries one more bit and never counts.
-  if (vk != exit_key_ || flags != (kFlagReleased | kFlagAltDown)) return false;
-  if (*count_ == 0 && start_reset_) {
-    start_reset_(kWindowMs, [count = count_] { *count = 0; });
+  if (vk != FExitKey || flags != (kFlagReleased | kFlagAltDown)) return false;
+  if (*FCount == 0 && FStartReset) {
+    FStartReset(kWindowMs, [count = FCount] { *count = 0; });
   }
-  ++*count_;
-  return *count_ > exit_count_;
+  ++*FCount;
+  return *FCount > FExitCount;
+}
+
+TNwExamKeyFilter::TNwExamKeyFilter(ILogWriter& log, platform::IKeySource& keys,
+                                   TNwExitGesture::TStartReset start_reset,
+                                   std::function<void()> on_exit, uint32_t exit_key,
+                                   int32_t exit_count)
+    : FLog(log),
+      FKeys(keys),
+      FOnExit(std::move(on_exit)),
+      FExitKey(exit_key),
+      FGesture(std::move(start_reset), exit_key, exit_count) {}
+
+bool TNwExamKeyFilter::OnKey(const platform::TNativeKeyEvent& key) {
+  const uint32_t vk = WindowsVirtualKey(key.Keysym);
+  // Only a candidate of the exit gesture is worth the question where it came from.
+  const bool injected = key.Release && key.AltDown && vk == FExitKey &&
+                        !FKeys.IsPhysicalKeyRelease(key.Keycode, key.Time);
+  const uint32_t flags = KeyFlags({key.Keysym, key.Release, key.AltDown, injected});
+  const std::string line = PressedLogLine(vk, flags);
+  platform::DebugOutput(line);
+  FLog.Info(line, "");
+  if (FGesture.OnKey(vk, flags)) {
+    FLog.Info("shoutcut detected, try to exit", "");
+    if (FOnExit) FOnExit();
+  }
+  return ShouldSwallow(vk, flags);
 }
 
 }  // namespace quorvex

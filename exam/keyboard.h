@@ -8,6 +8,10 @@
 #include <memory>
 #include <string>
 
+#include "common/log.h"
+#include "platform/desktop.h"
+#include "platform/keysource.h"
+
 #ifndef QUORVEX_EXIT_KEY
 #error "QUORVEX_EXIT_KEY is set by the build (exam/CMakeLists.txt)"
 #endif
@@ -33,10 +37,10 @@ constexpr uint32_t kFlagReleased = 0x80;
 
 // One key event as the X server reports it.
 struct TNwKeyEvent {
-  unsigned long keysym = 0;  // as looked up at the key's first level (no Shift)
-  bool released = false;
-  bool alt_down = false;  // the Alt modifier in the event's state
-  bool injected = false;  // came from the XTEST device
+  unsigned long Keysym = 0;  // as looked up at the key's first level (no Shift)
+  bool Released = false;
+  bool AltDown = false;   // the Alt modifier in the event's state
+  bool Injected = false;  // came from the XTEST device
 };
 
 // The Windows virtual-key code of an X keysym; 0 when it has none.
@@ -66,13 +70,33 @@ class TNwExitGesture {
   // One key event seen by the filter; true when the exam is to close.
   bool OnKey(uint32_t vk, uint32_t flags);
 
-  int32_t ShortcutCount() const { return *count_; }
+  int32_t ShortcutCount() const { return *FCount; }
 
  private:
-  TStartReset start_reset_;
-  uint32_t exit_key_;
-  int32_t exit_count_;
-  std::shared_ptr<int32_t> count_ = std::make_shared<int32_t>(0);
+  TStartReset FStartReset;
+  uint32_t FExitKey;
+  int32_t FExitCount;
+  std::shared_ptr<int32_t> FCount = std::make_shared<int32_t>(0);
+};
+
+// Every key event of the program while exam mode is on: logged, watched for the exit gesture
+// (whose releases count only when a real keyboard made them) and kept from everyone or not.
+class TNwExamKeyFilter {
+ public:
+  // `on_exit` runs when the exit gesture is complete.
+  TNwExamKeyFilter(ILogWriter& log, platform::IKeySource& keys,
+                   TNwExitGesture::TStartReset start_reset, std::function<void()> on_exit,
+                   uint32_t exit_key = kExitKey, int32_t exit_count = kExitCount);
+
+  // True to keep the event from everyone.
+  bool OnKey(const platform::TNativeKeyEvent& key);
+
+ private:
+  ILogWriter& FLog;
+  platform::IKeySource& FKeys;
+  std::function<void()> FOnExit;
+  uint32_t FExitKey;
+  TNwExitGesture FGesture;
 };
 
 }  // namespace quorvex

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/platform.h"
+#include "platform/desktop.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {

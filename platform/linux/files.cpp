@@ -1,4 +1,4 @@
-// The file system as the log uses it.
+// The file system as the log uses it, and the checks' questions about files.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "platform/platform.h"
+#include "platform/files.h"
 
 namespace quorvex::platform {
 namespace {
@@ -16,18 +16,18 @@ namespace {
   throw std::system_error(errno, std::generic_category(), what);
 }
 
-class PosixFile final : public IWritableFile {
+class TPosixFile final : public IWritableFile {
  public:
-  explicit PosixFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
-  ~PosixFile() override { close(fd_); }
+  explicit TPosixFile(int fd, std::string path) : FFd(fd), FPath(std::move(path)) {}
+  ~TPosixFile() override { close(FFd); }
 
   void Append(std::string_view data) override {
     // O_APPEND and one write per line: whole lines even when another process appends too.
     while (!data.empty()) {
-      ssize_t n = write(fd_, data.data(), data.size());
+      ssize_t n = write(FFd, data.data(), data.size());
       if (n < 0) {
         if (errno == EINTR) continue;
-        ThrowErrno("write " + path_);
+        ThrowErrno("write " + FPath);
       }
       data.remove_prefix(static_cast<size_t>(n));
     }
@@ -35,21 +35,21 @@ class PosixFile final : public IWritableFile {
 
   uint64_t Size() const override {
     struct stat st {};
-    if (fstat(fd_, &st) != 0) ThrowErrno("stat " + path_);
+    if (fstat(FFd, &st) != 0) ThrowErrno("stat " + FPath);
     return static_cast<uint64_t>(st.st_size);
   }
 
  private:
-  int fd_;
-  std::string path_;
+  int FFd;
+  std::string FPath;
 };
 
-class PosixFileSystem final : public IFileSystem {
+class TPosixFileSystem final : public IFileSystem {
  public:
   std::unique_ptr<IWritableFile> OpenAppend(const std::string& path) override {
-    int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) ThrowErrno("open " + path);
-    return std::make_unique<PosixFile>(fd, path);
+    return std::make_unique<TPosixFile>(fd, path);
   }
 
   bool Exists(const std::string& path) override { return access(path.c_str(), F_OK) == 0; }
@@ -71,9 +71,16 @@ class PosixFileSystem final : public IFileSystem {
 
 }  // namespace
 
+bool IsRegularFile(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 IFileSystem& LocalFileSystem() {
-  static PosixFileSystem fs;
-  return fs;
+  // Never destroyed: a thread that logs for the first time while the process exits builds the
+  // log's file sink then, and the exit would destroy this before the sink is done with it.
+  static auto* fs = new TPosixFileSystem;
+  return *fs;
 }
 
 }  // namespace quorvex::platform

@@ -12,8 +12,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "common/text.h"
-#include "platform/linux/environment.h"
+#include "platform/linux/hardware.h"
 
 namespace quorvex::platform {
 namespace {
@@ -24,13 +23,21 @@ const int g_processors_at_start = [] {
   return n > 0 ? static_cast<int>(std::min<long>(n, INT_MAX)) : 0;
 }();
 
+// Without the blanks and control characters at both ends.
+std::string Trim(std::string_view text) {
+  size_t b = 0, e = text.size();
+  while (b < e && static_cast<unsigned char>(text[b]) <= 32) ++b;
+  while (e > b && static_cast<unsigned char>(text[e - 1]) <= 32) --e;
+  return std::string(text.substr(b, e - b));
+}
+
 std::optional<std::string> ReadTrimmed(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
   std::ostringstream text;
   text << in.rdbuf();
   if (in.bad()) return std::nullopt;
-  return std::string(Trim(text.str()));
+  return Trim(text.str());
 }
 
 std::optional<std::string> LinkName(const std::string& path) {
@@ -129,15 +136,15 @@ std::vector<std::optional<std::string>> TLinuxMachineInfo::VideoControllerNames(
   return names;
 }
 
-std::vector<DiskDriveInfo> TLinuxMachineInfo::DiskDrives() {
+std::vector<TDiskDriveInfo> TLinuxMachineInfo::DiskDrives() {
   const std::string dir = FSysRoot + "/block/";
-  std::vector<DiskDriveInfo> drives;
+  std::vector<TDiskDriveInfo> drives;
   for (const std::string& entry : SortedEntries(dir)) {
     const std::string base = dir + entry + "/device";
     // Loop, RAM, zram, device-mapper and RAID block devices have no device of their own.
     auto device = LinkName(base);
     if (!device) continue;
-    DiskDriveInfo drive;
+    TDiskDriveInfo drive;
     if (auto bus = LinkName(base + "/subsystem")) drive.Identifier = *bus + "\\" + *device;
     std::string caption;
     auto model = ReadTrimmed(base + "/model");
@@ -153,7 +160,7 @@ std::vector<DiskDriveInfo> TLinuxMachineInfo::DiskDrives() {
   return drives;
 }
 
-std::vector<BiosInfo> TLinuxMachineInfo::BiosInfos() {
+std::vector<TBiosInfo> TLinuxMachineInfo::BiosInfos() {
   const std::string dir = FSysRoot + "/class/dmi/id/";
   struct stat st {};
   if (stat(dir.c_str(), &st) != 0) {

@@ -1,8 +1,12 @@
 // Which device a key release came from: a person's keyboard, or the XTEST device through
 // which other programs make up input. Raw events tell, on a connection of our own.
+#include <poll.h>
+#include <sys/socket.h>
+
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -11,7 +15,7 @@
 #include <set>
 #include <thread>
 
-#include "platform/platform.h"
+#include "platform/keysource.h"
 
 namespace quorvex::platform {
 namespace {
@@ -22,16 +26,26 @@ struct TRelease {
   bool injected;
 };
 
-class TKeySourceWatcher {
+// Waits until `fd` has something to read; false once the other end has closed it.
+bool WaitForInput(int fd) {
+  pollfd p{fd, POLLIN, 0};
+  while (poll(&p, 1, -1) < 0) {
+    if (errno != EINTR) return false;
+  }
+  char c;
+  return recv(fd, &c, 1, MSG_PEEK | MSG_DONTWAIT) > 0;
+}
+
+class TKeySourceWatcher final : public IKeySource {
  public:
-  void Start() {
+  void Watch() override {
     std::lock_guard lock(FLock);
     if (FStarted) return;
     FStarted = true;
     std::thread([this] { Run(); }).detach();
   }
 
-  bool IsPhysical(unsigned int keycode, unsigned long time) {
+  bool IsPhysicalKeyRelease(unsigned int keycode, unsigned long time) override {
     std::unique_lock lock(FLock);
     const TRelease* found = nullptr;
     // The raw event travels on another connection and may come a moment later.
@@ -68,6 +82,9 @@ class TKeySourceWatcher {
     XISelectEvents(d, DefaultRootWindow(d), &mask, 1);
     XFlush(d);
     for (;;) {
+      // A display that goes away ends this thread, not the program (Xlib would end it on
+      // reading the end of the connection): the GUI learns of it on its own connection.
+      if (XEventsQueued(d, QueuedAlready) == 0 && !WaitForInput(ConnectionNumber(d))) return;
       XEvent e;
       XNextEvent(d, &e);
       if (e.xcookie.type != GenericEvent || e.xcookie.extension != opcode) continue;
@@ -90,20 +107,12 @@ class TKeySourceWatcher {
   bool FStarted = false;
 };
 
-TKeySourceWatcher& Watcher() {
+}  // namespace
+
+IKeySource& KeySource() {
   // Lives until the process ends: its thread waits on the server for good.
   static auto* watcher = new TKeySourceWatcher;
   return *watcher;
-}
-
-}  // namespace
-
-void StartWatchingKeyboardDevices() {
-  Watcher().Start();
-}
-
-bool IsPhysicalKeyRelease(unsigned int keycode, unsigned long time) {
-  return Watcher().IsPhysical(keycode, time);
 }
 
 }  // namespace quorvex::platform

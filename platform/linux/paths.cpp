@@ -1,8 +1,12 @@
 // Paths, locale and language of the current user.
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <algorithm>
+#include <iterator>
+#include <vector>
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -11,8 +15,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/linux/linux.h"
-#include "platform/platform.h"
+#include "platform/linux/paths.h"
+#include "platform/paths.h"
+#include "platform/process.h"
 
 namespace quorvex::platform {
 namespace {
@@ -27,8 +32,6 @@ std::string Canonical(const std::string& path) {
   if (!realpath(path.c_str(), buf)) return {};
   return buf;
 }
-
-std::atomic<uint16_t> g_ui_language{kLangEnglishUS};
 
 }  // namespace
 
@@ -58,28 +61,68 @@ std::optional<std::string> PrivateDirUnder(const std::string& base, uid_t uid, s
   return WithSlash(Canonical(dir));
 }
 
+namespace {
+
+enum class TFolderKind { fkNone, fkShared, fkOwnClosed };
+
+// What the folder an environment variable names is to `uid`: none (unset, missing, not a
+// folder), the user's own that nobody else may write to, or a folder shared with others.
+TFolderKind FolderKind(const char* env_value, uid_t uid, std::string& canonical) {
+  if (!env_value || !*env_value) return TFolderKind::fkNone;
+  canonical = Canonical(env_value);
+  struct stat st {};
+  if (canonical.empty() || stat(canonical.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    return TFolderKind::fkNone;
+  }
+  return st.st_uid == uid && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0 ? TFolderKind::fkOwnClosed
+                                                                     : TFolderKind::fkShared;
+}
+
+}  // namespace
+
 std::string TempDirFrom(const char* tmpdir_env, const std::string& shared_base, uid_t uid) {
-  if (tmpdir_env && *tmpdir_env) {
-    std::string canonical = Canonical(tmpdir_env);
-    if (!canonical.empty()) return WithSlash(canonical);
+  // The user's own folder, closed to others, is used as it is; a shared one such as /tmp only
+  // holds our private folder.
+  std::string canonical;
+  std::string base = shared_base;
+  switch (FolderKind(tmpdir_env, uid, canonical)) {
+    case TFolderKind::fkOwnClosed:
+      return WithSlash(canonical);
+    case TFolderKind::fkShared:
+      base = canonical;
+      break;
+    case TFolderKind::fkNone:
+      break;
+  }
+  std::string error;
+  if (auto dir = PrivateDirUnder(base, uid, &error)) return *dir;
+  // Somebody else holds our name in the shared folder: never write there, take a fresh one.
+  DebugOutput("TempDir: " + error);
+  std::string tmpl = WithSlash(base) + "quorvex-" + std::to_string(uid) + "-XXXXXX";
+  if (mkdtemp(tmpl.data())) return WithSlash(Canonical(tmpl));
+  throw std::runtime_error("no private temporary folder: " + error);
+}
+
+std::string LockDirFrom(const char* runtime_env, const std::string& shared_base, uid_t uid) {
+  std::string canonical;
+  if (FolderKind(runtime_env, uid, canonical) == TFolderKind::fkOwnClosed) {
+    return WithSlash(canonical);
   }
   std::string error;
   if (auto dir = PrivateDirUnder(shared_base, uid, &error)) return *dir;
-  // Somebody else holds our name in the shared folder: never write there, take a fresh one.
-  DebugOutput("TempDir: " + error);
-  std::string tmpl = WithSlash(shared_base) + "quorvex-" + std::to_string(uid) + "-XXXXXX";
-  if (mkdtemp(tmpl.data())) return WithSlash(Canonical(tmpl));
-  throw std::runtime_error("no private temporary directory: " + error);
+  throw std::runtime_error("no private folder for the single-instance lock: " + error);
 }
 
+// These two are never destroyed either: the log reads them when it is built, which may be
+// while the process exits (see LocalFileSystem).
 std::string TempDir() {
-  static const std::string dir = TempDirFrom(std::getenv("TMPDIR"), "/tmp", getuid());
-  return dir;
+  static const auto* dir = new std::string(TempDirFrom(std::getenv("TMPDIR"), "/tmp", getuid()));
+  return *dir;
 }
 
 std::string ExecutablePath() {
-  static const std::string path = Canonical("/proc/self/exe");
-  return path;
+  static const auto* path = new std::string(Canonical("/proc/self/exe"));
+  return *path;
 }
 
 std::string ExecutableDir() {
@@ -133,11 +176,102 @@ uint16_t SystemDefaultLangId() {
   return locale == "zh-CN" ? kLangChinesePRC : kLangEnglishUS;
 }
 
-void SetUiLanguage(uint16_t lang_id) {
-  g_ui_language = lang_id;
+namespace {
+
+std::string HomeDir() {
+  if (const char* home = std::getenv("HOME"); home && *home) return home;
+  if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir) return entry->pw_dir;
+  return "/";
 }
-uint16_t UiLanguage() {
-  return g_ui_language;
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A mount point as /proc/self/mounts writes it: blanks and the like as "\040".
+std::string DecodeMountPath(std::string_view field) {
+  std::string path;
+  for (size_t i = 0; i < field.size(); ++i) {
+    const std::string_view escape = field.substr(i + 1, 3);
+    if (field[i] == '\\' && escape.size() == 3 &&
+        escape.find_first_not_of("01234567") == std::string_view::npos) {
+      path.push_back(static_cast<char>(std::stoi(std::string(escape), nullptr, 8)));
+      i += 3;
+    } else {
+      path.push_back(field[i]);
+    }
+  }
+  return path;
+}
+
+std::vector<std::string_view> Lines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  for (size_t start = 0; start < text.size();) {
+    const size_t end = std::min(text.find('\n', start), text.size());
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+}  // namespace
+
+std::string DocumentsDirFrom(std::string_view user_dirs, const std::string& home) {
+  for (std::string_view line : Lines(user_dirs)) {
+    constexpr std::string_view kKey = "XDG_DOCUMENTS_DIR=";
+    if (!line.starts_with(kKey)) continue;
+    std::string_view value = line.substr(kKey.size());
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+      value = value.substr(1, value.size() - 2);
+    }
+    std::string dir;
+    if (value.starts_with("$HOME")) {
+      dir = home + std::string(value.substr(5));
+    } else if (value.starts_with("/")) {
+      dir = std::string(value);
+    } else {
+      continue;
+    }
+    return WithSlash(dir);
+  }
+  return WithSlash(home);
+}
+
+std::vector<std::string> MountedFoldersFrom(std::string_view mounts, const std::string& home) {
+  std::vector<std::string> folders = {"/", WithSlash(home)};
+  for (std::string_view line : Lines(mounts)) {
+    const size_t first = line.find(' ');
+    if (first == std::string_view::npos) continue;
+    const size_t second = line.find(' ', first + 1);
+    const std::string point = WithSlash(DecodeMountPath(
+        line.substr(first + 1, second == std::string_view::npos ? std::string_view::npos
+                                                                : second - first - 1)));
+    const bool removable = point.starts_with("/media/") || point.starts_with("/run/media/") ||
+                           point.starts_with("/mnt/");
+    if (removable && std::find(folders.begin(), folders.end(), point) == folders.end()) {
+      folders.push_back(point);
+    }
+  }
+  return folders;
+}
+
+std::string DocumentsDir() {
+  const std::string home = HomeDir();
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  const std::string config_dir = config && *config ? config : home + "/.config";
+  const std::string documents =
+      Canonical(DocumentsDirFrom(ReadAll(config_dir + "/user-dirs.dirs"), home));
+  struct stat st {};
+  if (!documents.empty() && stat(documents.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    return WithSlash(documents);
+  }
+  const std::string canonical_home = Canonical(home);
+  return WithSlash(canonical_home.empty() ? home : canonical_home);
+}
+
+std::vector<std::string> MountedFolders() {
+  return MountedFoldersFrom(ReadAll("/proc/self/mounts"), HomeDir());
 }
 
 }  // namespace quorvex::platform

@@ -1,4 +1,8 @@
-// Threads, time, diagnostics and the single-instance lock.
+// Threads, time, diagnostics, the single-instance lock and the desktop's opener.
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/syscall.h>
@@ -9,13 +13,19 @@
 #include <cstring>
 #include <ctime>
 
-#include "platform/platform.h"
+#include "platform/linux/paths.h"
+#include "platform/paths.h"
+#include "platform/process.h"
 
 namespace quorvex::platform {
 
-void DebugOutput(std::string_view text) {
+bool DebugEnabled() {
   static const bool enabled = std::getenv("QUORVEX_DEBUG") != nullptr;
-  if (!enabled) return;
+  return enabled;
+}
+
+void DebugOutput(std::string_view text) {
+  if (!DebugEnabled()) return;
   std::string line(text);
   line.push_back('\n');
   // One write per line so that lines of several threads do not mix.
@@ -28,7 +38,7 @@ uint32_t CurrentThreadId() {
   return id;
 }
 
-LocalTime ToLocalTime(std::chrono::system_clock::time_point t) {
+TLocalTime ToLocalTime(std::chrono::system_clock::time_point t) {
   using namespace std::chrono;
   auto since = t.time_since_epoch();
   auto secs = duration_cast<seconds>(since);
@@ -44,27 +54,32 @@ LocalTime ToLocalTime(std::chrono::system_clock::time_point t) {
           tm.tm_min,         tm.tm_sec,     static_cast<int>(ms)};
 }
 
-InstanceLock AcquireSingleInstanceLock(const std::string& name, std::string* error) {
-  // A lock file in the user's own temporary folder: one client per user, and the kernel
-  // drops the lock with the process. The descriptor stays open for the process's life.
+TInstanceLock AcquireSingleInstanceLock(const std::string& name, std::string* error) {
+  // A lock file in a folder of the user's own: one client per user, and the kernel drops the
+  // lock with the process. The descriptor stays open for the process's life.
   std::string path;
   try {
-    path = TempDir() + name + ".lock";
+    path = LockDirFrom(std::getenv("XDG_RUNTIME_DIR"), "/tmp", getuid()) + name + ".lock";
   } catch (const std::exception& e) {
     if (error) *error = e.what();
-    return InstanceLock::Failed;
+    return TInstanceLock::ilFailed;
   }
   int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) {
     if (error) *error = path + ": " + std::strerror(errno);
-    return InstanceLock::Failed;
+    return TInstanceLock::ilFailed;
   }
-  if (flock(fd, LOCK_EX | LOCK_NB) == 0) return InstanceLock::Acquired;
+  if (flock(fd, LOCK_EX | LOCK_NB) == 0) return TInstanceLock::ilAcquired;
   int err = errno;
   close(fd);
-  if (err == EWOULDBLOCK) return InstanceLock::AlreadyHeld;
+  if (err == EWOULDBLOCK) return TInstanceLock::ilAlreadyHeld;
   if (error) *error = path + ": " + std::strerror(err);
-  return InstanceLock::Failed;
+  return TInstanceLock::ilFailed;
+}
+
+void ShellOpen(const std::string& target) {
+  // Detached: the opener outlives nothing of ours and leaves no child to reap.
+  QProcess::startDetached(QStringLiteral("xdg-open"), {QString::fromStdString(target)});
 }
 
 }  // namespace quorvex::platform

@@ -7,7 +7,7 @@
 #include <climits>
 #include <cstring>
 
-#include "platform/linux/environment.h"
+#include "platform/linux/processes.h"
 
 namespace quorvex::platform {
 namespace {

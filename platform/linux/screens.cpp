@@ -1,5 +1,5 @@
 // The number of monitors, from the X server.
-#include "platform/linux/environment.h"
+#include "platform/linux/screens.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xinerama.h>

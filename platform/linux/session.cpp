@@ -3,7 +3,7 @@
 #include <fstream>
 #include <map>
 
-#include "platform/linux/environment.h"
+#include "platform/linux/session.h"
 
 namespace quorvex::platform {
 namespace {
@@ -77,6 +77,15 @@ bool TLinuxSessionInfo::SessionReportsRemote() {
   }
   const char* display = Env("DISPLAY");
   return IsSet(display) && DisplayIsRemote(display);
+}
+
+bool TLinuxSessionInfo::IsWaylandSession() {
+  const char* type = Env("XDG_SESSION_TYPE");
+  if (IsSet(type)) {
+    if (std::string_view(type) == "wayland") return true;
+    if (std::string_view(type) == "x11") return false;
+  }
+  return IsSet(Env("WAYLAND_DISPLAY"));
 }
 
 std::optional<std::string> TLinuxSessionInfo::CurrentSessionId() {

@@ -28,6 +28,8 @@ class Launch : public ::testing::Test {
         std::map<std::string, std::string>{
             {"DISPLAY", x_.display()},
             {"TMPDIR", tmp_.path()},
+            // The lock of one client per user is this test's own.
+            {"XDG_RUNTIME_DIR", tmp_.path()},
             {"QUORVEX_DEBUG", "1"},
             {"LANG", lang},
             {"LC_ALL", ""},

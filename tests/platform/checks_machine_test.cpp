@@ -6,9 +6,9 @@
 #include <fstream>
 
 #include "checks/utils.h"
-#include "platform/linux/environment.h"
+#include "platform/linux/hardware.h"
 #include "tests/platform/checks_support.h"
-#include "tests/unit/checks_fakes.h"
+#include "tests/support/checks_fakes.h"
 
 namespace quorvex::testing {
 namespace {

@@ -4,9 +4,9 @@
 #include <memory>
 
 #include "checks/utils.h"
-#include "platform/linux/environment.h"
+#include "platform/linux/processes.h"
 #include "tests/platform/checks_support.h"
-#include "tests/unit/checks_fakes.h"
+#include "tests/support/checks_fakes.h"
 
 namespace quorvex::testing {
 namespace {

@@ -4,9 +4,10 @@
 #include <map>
 
 #include "checks/utils.h"
-#include "platform/linux/environment.h"
+#include "platform/linux/screens.h"
+#include "platform/linux/session.h"
 #include "tests/platform/checks_support.h"
-#include "tests/unit/checks_fakes.h"
+#include "tests/support/checks_fakes.h"
 
 namespace quorvex::testing {
 namespace {
@@ -83,6 +84,26 @@ TEST_F(CheckLinuxSession, SessionIdsFromTheEnvironmentOrTheAuditRecord) {
                         Case{{}, "audit-none", std::nullopt}, Case{{}, "audit-odd", std::nullopt},
                         Case{{}, "missing", std::nullopt}}) {
     EXPECT_EQ(Session(c.env, c.audit).CurrentSessionId(), c.expected) << c.audit;
+  }
+}
+
+TEST_F(CheckLinuxSession, WaylandSessionsAreToldBySessionTypeOrTheirDisplay) {
+  struct Case {
+    std::map<std::string, std::string> env;
+    bool wayland;
+  };
+  for (const Case& c : {
+           Case{{{"XDG_SESSION_TYPE", "wayland"}}, true},
+           Case{{{"XDG_SESSION_TYPE", "wayland"}, {"DISPLAY", ":0"}}, true},
+           Case{{{"WAYLAND_DISPLAY", "wayland-0"}}, true},
+           Case{{{"XDG_SESSION_TYPE", "tty"}, {"WAYLAND_DISPLAY", "wayland-0"}}, true},
+           // An X11 session that also runs a nested compositor is still an X11 session.
+           Case{{{"XDG_SESSION_TYPE", "x11"}, {"WAYLAND_DISPLAY", "wayland-0"}}, false},
+           Case{{{"XDG_SESSION_TYPE", "x11"}}, false},
+           Case{{{"DISPLAY", ":0"}}, false},
+           Case{{{"WAYLAND_DISPLAY", ""}}, false},
+       }) {
+    EXPECT_EQ(Session(c.env).IsWaylandSession(), c.wayland) << ::testing::PrintToString(c.env);
   }
 }
 

@@ -79,12 +79,12 @@ TEST_F(DemoSite, StartPageLinksASignedLaunchTheClientAccepts) {
       << page->body;
   const std::string url = std::regex_replace(m[1].str(), std::regex("&amp;"), "&");
 
-  const LaunchCheck check = CheckLaunchUrl(url);
-  ASSERT_EQ(check.outcome, LaunchOutcome::Accepted) << url;
-  EXPECT_EQ(check.params.eid, "e-7");
-  EXPECT_EQ(check.params.domain, "127.0.0.1:" + std::to_string(port));
-  EXPECT_EQ(check.params.args, args);
-  EXPECT_EQ(check.params.proto, "http");
+  const TNwLaunchCheck check = CheckLaunchUrl(url);
+  ASSERT_EQ(check.Outcome, TNwLaunchOutcome::loAccepted) << url;
+  EXPECT_EQ(check.Params.eid, "e-7");
+  EXPECT_EQ(check.Params.domain, "127.0.0.1:" + std::to_string(port));
+  EXPECT_EQ(check.Params.args, args);
+  EXPECT_EQ(check.Params.proto, "http");
 
   EXPECT_EQ(e2e::Capture({kExe, "--print-url", "--port", std::to_string(port), "--eid", "e-7",
                           "--args", args}),

@@ -8,8 +8,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/linux/linux.h"
-#include "platform/platform.h"
+#include "platform/desktop.h"
+#include "platform/files.h"
+#include "platform/linux/paths.h"
+#include "platform/paths.h"
+#include "platform/process.h"
 #include "tests/e2e/e2e_support.h"
 #include "tests/support/scratch_dir.h"
 
@@ -47,6 +50,45 @@ TEST_F(PrivateFolder, TempDirIsTmpdirOrAPrivateFolderOfTheUser) {
   fs::permissions(own, fs::perms::all);
   EXPECT_EQ(TempDirFrom("", root_, uid), own.string() + "/");
   EXPECT_EQ(ModeOf(own), 0700u);
+}
+
+TEST_F(PrivateFolder, ASharedOrForeignTmpdirOnlyHoldsOurPrivateFolder) {
+  const uid_t uid = getuid();
+  const auto private_in = [&](const fs::path& dir) {
+    return (dir / ("quorvex-" + std::to_string(uid))).string() + "/";
+  };
+  fs::create_directory(root_ / "shared");
+  fs::permissions(root_ / "shared", fs::perms::all | fs::perms::sticky_bit);
+  fs::create_directory(root_ / "group");
+  fs::permissions(root_ / "group", fs::perms::group_write, fs::perm_options::add);
+  fs::create_directory(root_ / "foreign");
+  ASSERT_EQ(chown((root_ / "foreign").c_str(), uid + 1, getgid()), 0) << "tests run as root";
+  std::ofstream(root_ / "file") << "x";
+  fs::create_directory(root_ / "base");
+  const std::pair<fs::path, std::string> cases[] = {
+      {root_ / "shared", private_in(root_ / "shared")},
+      {root_ / "group", private_in(root_ / "group")},
+      {root_ / "foreign", private_in(root_ / "foreign")},
+      {root_ / "file", private_in(root_ / "base")},
+      {root_ / "missing", private_in(root_ / "base")},
+  };
+  for (const auto& [tmpdir, expected] : cases) {
+    EXPECT_EQ(TempDirFrom(tmpdir.c_str(), root_ / "base", uid), expected) << tmpdir;
+    EXPECT_EQ(ModeOf(expected), 0700u) << tmpdir;
+  }
+}
+
+TEST_F(PrivateFolder, TheInstanceLockIsTheUsersWhateverTmpdirSays) {
+  const uid_t uid = getuid();
+  fs::create_directory(root_ / "run");
+  fs::permissions(root_ / "run", fs::perms::owner_all);
+  fs::create_directory(root_ / "open");
+  fs::permissions(root_ / "open", fs::perms::all);
+  const std::string private_dir = (root_ / ("quorvex-" + std::to_string(uid))).string() + "/";
+  EXPECT_EQ(LockDirFrom((root_ / "run").c_str(), root_, uid), (root_ / "run").string() + "/");
+  EXPECT_EQ(LockDirFrom((root_ / "open").c_str(), root_, uid), private_dir);
+  EXPECT_EQ(LockDirFrom(nullptr, root_, uid), private_dir);
+  EXPECT_EQ(LockDirFrom("", root_, uid), private_dir);
 }
 
 TEST_F(PrivateFolder, RefusesAFolderThatIsALinkOrSomebodyElses) {
@@ -93,27 +135,32 @@ TEST_F(PrivateFolder, LocaleNames) {
 }
 
 TEST_F(PrivateFolder, SingleInstanceLockIsHeldUntilTheProcessEnds) {
+  // A runtime folder of this test's own, as the lock lives there whatever $TMPDIR says.
+  fs::create_directory(root_ / "run");
+  fs::permissions(root_ / "run", fs::perms::owner_all);
+  setenv("XDG_RUNTIME_DIR", (root_ / "run").c_str(), 1);
   int ready[2], release[2];
   ASSERT_EQ(pipe(ready), 0);
   ASSERT_EQ(pipe(release), 0);
   pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    char c = AcquireSingleInstanceLock("qvx-test") == InstanceLock::Acquired ? 'y' : 'n';
+    char c = AcquireSingleInstanceLock("qvx-test") == TInstanceLock::ilAcquired ? 'y' : 'n';
     (void)!write(ready[1], &c, 1);
-    (void)!read(release[0], &c, 1);
+    if (c == 'y') (void)!read(release[0], &c, 1);
     _exit(0);
   }
   char c = 0;
   ASSERT_EQ(read(ready[0], &c, 1), 1);
   ASSERT_EQ(c, 'y');
-  EXPECT_EQ(AcquireSingleInstanceLock("qvx-test"), InstanceLock::AlreadyHeld);
+  EXPECT_EQ(AcquireSingleInstanceLock("qvx-test"), TInstanceLock::ilAlreadyHeld);
   (void)!write(release[1], "x", 1);
   int status = 0;
   waitpid(child, &status, 0);
-  EXPECT_EQ(AcquireSingleInstanceLock("qvx-test"), InstanceLock::Acquired);
-  EXPECT_EQ(AcquireSingleInstanceLock("qvx-test"), InstanceLock::AlreadyHeld);
-  EXPECT_EQ(ModeOf(TempDir() + "qvx-test.lock"), 0600u);
+  EXPECT_EQ(AcquireSingleInstanceLock("qvx-test"), TInstanceLock::ilAcquired);
+  EXPECT_EQ(AcquireSingleInstanceLock("qvx-test"), TInstanceLock::ilAlreadyHeld);
+  EXPECT_EQ(ModeOf(root_ / "run/qvx-test.lock"), 0600u);
+  unsetenv("XDG_RUNTIME_DIR");
 }
 
 TEST_F(PrivateFolder, FilesAreAppendedOwnerOnlyAndErrorsRaise) {
@@ -139,14 +186,54 @@ TEST_F(PrivateFolder, FilesAreAppendedOwnerOnlyAndErrorsRaise) {
   EXPECT_THROW(files.OpenAppend(root_ / "none/x.log"), std::system_error);
 }
 
-TEST(Platform, ExecutableAndResources) {
+TEST(Platform, TheDocumentsFolderIsTheDesktopsOrTheHomeFolder) {
+  const struct {
+    const char *user_dirs, *documents;
+  } cases[] = {
+      {"XDG_DOCUMENTS_DIR=\"$HOME/Documents\"\n", "/home/ann/Documents/"},
+      {"# comment\nXDG_DESKTOP_DIR=\"$HOME/Desktop\"\nXDG_DOCUMENTS_DIR=\"$HOME/文档\"\n",
+       "/home/ann/文档/"},
+      {"XDG_DOCUMENTS_DIR=\"/srv/papers\"", "/srv/papers/"},
+      {"XDG_DOCUMENTS_DIR=\"$HOME/\"\n", "/home/ann/"},
+      {"XDG_DOCUMENTS_DIR=\"relative\"\n", "/home/ann/"},
+      {"", "/home/ann/"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(platform::DocumentsDirFrom(c.user_dirs, "/home/ann"), c.documents) << c.user_dirs;
+  }
+
+  // On disk: a named folder that does not exist falls back to the home folder.
+  testing::ScratchDir home;
+  ::setenv("HOME", home.path().c_str(), 1);
+  ::setenv("XDG_CONFIG_HOME", (home.path() + "config").c_str(), 1);
+  std::filesystem::create_directories(home.path() + "config");
+  std::ofstream(home.path() + "config/user-dirs.dirs") << "XDG_DOCUMENTS_DIR=\"$HOME/Papers\"\n";
+  EXPECT_EQ(platform::DocumentsDir(), home.path());
+  std::filesystem::create_directories(home.path() + "Papers");
+  EXPECT_EQ(platform::DocumentsDir(), home.path() + "Papers/");
+}
+
+TEST(Platform, TheFoldersToPickFromAreRootHomeAndRemovableMedia) {
+  const char* mounts =
+      "/dev/sda1 / ext4 rw 0 0\n"
+      "proc /proc proc rw 0 0\n"
+      "/dev/sdb1 /media/ann/USB\\040STICK vfat rw 0 0\n"
+      "/dev/sdc1 /run/media/ann/disk ext4 rw 0 0\n"
+      "/dev/sdd1 /mnt/exam ext4 rw 0 0\n"
+      "tmpfs /run/user/1000 tmpfs rw 0 0\n"
+      "/dev/sdb1 /media/ann/USB\\040STICK vfat rw 0 0\n";
+  EXPECT_EQ(platform::MountedFoldersFrom(mounts, "/home/ann"),
+            (std::vector<std::string>{"/", "/home/ann/", "/media/ann/USB STICK/",
+                                      "/run/media/ann/disk/", "/mnt/exam/"}));
+  const auto here = platform::MountedFolders();
+  ASSERT_GE(here.size(), 2u);
+  EXPECT_EQ(here[0], "/");
+}
+
+TEST(Platform, Executable) {
   EXPECT_EQ(ExecutableBaseName(), "platform_tests");
   EXPECT_TRUE(ExecutableDir().ends_with("/"));
   EXPECT_TRUE(fs::exists(ExecutableDir() + "platform_tests"));
-  EXPECT_TRUE(LoadResource("LANGUAGEINI").has_value());
-  EXPECT_EQ(LoadResource("NOSUCHRESOURCE"), std::nullopt);
-  // Without an application object nothing services the main thread.
-  EXPECT_FALSE(RunOnMainThreadSync([] {}));
 }
 
 TEST(Platform, ACommandForAWindowThatIsGoneFailsWithoutEndingTheSender) {

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "checks/utils.h"
-#include "tests/unit/checks_fakes.h"
+#include "tests/support/checks_fakes.h"
 
 namespace quorvex::testing {
 namespace {
@@ -10,10 +10,15 @@ namespace {
 using ::testing::ElementsAre;
 
 struct BanCase {
+  const char* name;
   std::vector<std::string> processes;
   std::string section;
   std::optional<std::string> expected;  // display name, none when nothing is found
 };
+// Named in test listings and failures, rather than dumped as bytes.
+void PrintTo(const BanCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class CheckBannedApp : public ::testing::TestWithParam<BanCase> {};
 
@@ -30,19 +35,28 @@ TEST_P(CheckBannedApp, ShippedTables) {
 INSTANTIATE_TEST_SUITE_P(
     Checks, CheckBannedApp,
     ::testing::Values(
-        BanCase{{"systemd", "bash", "Xorg"}, "en-us", std::nullopt},
-        BanCase{{"systemd", "DingTalk.exe"}, "en-us", "Ding Talk"},
-        BanCase{{"systemd", "DingTalk.exe"}, "zh-cn", "钉钉"},
+        BanCase{"NothingListedRuns", {"systemd", "bash", "Xorg"}, "en-us", std::nullopt},
+        BanCase{"DingTalkInEnglish", {"systemd", "DingTalk.exe"}, "en-us", "Ding Talk"},
+        BanCase{"DingTalkInChinese", {"systemd", "DingTalk.exe"}, "zh-cn", "钉钉"},
         // The entry with a blank before its name.
-        BanCase{{"EVCapture.exe"}, "en-us", "EV Record"}, BanCase{{"evcapture"}, "zh-cn", "EV录屏"},
+        BanCase{"EntryWithABlankBeforeItsName", {"EVCapture.exe"}, "en-us", "EV Record"},
+        BanCase{"EntryWithABlankInChinese", {"evcapture"}, "zh-cn", "EV录屏"},
         // Whole names only; a build for this system has no ".exe".
-        BanCase{{"KKBox.exe"}, "en-us", std::nullopt}, BanCase{{"kkbox"}, "en-us", std::nullopt},
-        BanCase{{"kk.exe"}, "en-us", "KK Recorder"}, BanCase{{"kk"}, "zh-cn", "KK录屏"},
-        BanCase{{"kk.bin"}, "en-us", std::nullopt}, BanCase{{"TeamViewer"}, "en-us", "Team View"},
-        BanCase{{"POWERPNT.EXE"}, "zh-cn", "PPT软件"},
+        BanCase{"KKBoxIsNotKK", {"KKBox.exe"}, "en-us", std::nullopt},
+        BanCase{"KKBoxWithoutExeIsNotKK", {"kkbox"}, "en-us", std::nullopt},
+        BanCase{"KKWithExe", {"kk.exe"}, "en-us", "KK Recorder"},
+        BanCase{"KKWithoutExe", {"kk"}, "zh-cn", "KK录屏"},
+        BanCase{"KKWithAnotherExtension", {"kk.bin"}, "en-us", std::nullopt},
+        BanCase{"TeamViewerWithoutExe", {"TeamViewer"}, "en-us", "Team View"},
+        BanCase{"PowerPointInCapitals", {"POWERPNT.EXE"}, "zh-cn", "PPT软件"},
         // Several running: the first in the table of processes, not in the list.
-        BanCase{{"bash", "TeamViewer", "ToDesk"}, "en-us", "Team View"},
-        BanCase{{"bash", "ToDesk", "TeamViewer"}, "en-us", "ToDesk"}));
+        BanCase{"FirstInTheProcessTableTeamViewer",
+                {"bash", "TeamViewer", "ToDesk"},
+                "en-us",
+                "Team View"},
+        BanCase{
+            "FirstInTheProcessTableToDesk", {"bash", "ToDesk", "TeamViewer"}, "en-us", "ToDesk"}),
+    [](const auto& info) { return info.param.name; });
 
 TEST(CheckBannedAppTable, EntriesWithoutANameOrDisplayAreLeftOut) {
   const TNwI18n strings(

@@ -5,7 +5,7 @@
 
 #include "checks/utils.h"
 #include "common/application.h"
-#include "tests/unit/checks_fakes.h"
+#include "tests/support/checks_fakes.h"
 
 namespace quorvex::testing {
 namespace {
@@ -40,6 +40,10 @@ struct HardwareCase {
   uint64_t memory;
   std::optional<std::string> advisory_end;
 };
+// Named in test listings and failures, rather than dumped as bytes.
+void PrintTo(const HardwareCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class CheckHardwareAdvisory : public ::testing::TestWithParam<HardwareCase> {};
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "checks/utils.h"
-#include "tests/unit/checks_fakes.h"
+#include "tests/support/checks_fakes.h"
 
 namespace quorvex::testing {
 namespace {
@@ -13,6 +13,10 @@ struct RemoteCase {
   std::optional<std::string> own, console;
   bool expected;
 };
+// Named in test listings and failures, rather than dumped as bytes.
+void PrintTo(const RemoteCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class CheckRemoteSession : public ::testing::TestWithParam<RemoteCase> {};
 

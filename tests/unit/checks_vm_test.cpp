@@ -2,23 +2,27 @@
 #include <gtest/gtest.h>
 
 #include "checks/utils.h"
-#include "tests/unit/checks_fakes.h"
+#include "tests/support/checks_fakes.h"
 
 namespace quorvex::testing {
 namespace {
 
-using platform::BiosInfo;
-using platform::DiskDriveInfo;
+using platform::TBiosInfo;
+using platform::TDiskDriveInfo;
 using ::testing::ElementsAre;
 
 struct VmCase {
   const char* name;
   std::vector<std::optional<std::string>> video;
-  std::vector<DiskDriveInfo> disks;
-  std::vector<BiosInfo> bios;
+  std::vector<TDiskDriveInfo> disks;
+  std::vector<TBiosInfo> bios;
   bool expected;
   bool bios_queried;
 };
+// Named in test listings and failures, rather than dumped as bytes.
+void PrintTo(const VmCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class CheckVirtualHardware : public ::testing::TestWithParam<VmCase> {};
 
@@ -32,9 +36,9 @@ TEST_P(CheckVirtualHardware, WordListsAndOrder) {
   EXPECT_EQ(room.Machine.BiosQueries, c.bios_queried ? 1 : 0);
 }
 
-const DiskDriveInfo kSsd{"nvme\\nvme0", "Samsung SSD 980 PRO 1TB"};
-const BiosInfo kAmi{"American Megatrends Inc.", "F12"};
-const BiosInfo kBoard{"Micro-Star International Co., Ltd.", "MS-7C56"};
+const TDiskDriveInfo kSsd{"nvme\\nvme0", "Samsung SSD 980 PRO 1TB"};
+const TBiosInfo kAmi{"American Megatrends Inc.", "F12"};
+const TBiosInfo kBoard{"Micro-Star International Co., Ltd.", "MS-7C56"};
 
 INSTANTIATE_TEST_SUITE_P(
     Checks, CheckVirtualHardware,

@@ -36,18 +36,18 @@ TEST(DemoLaunchLink, ClientAcceptsTheLinkAndDecodesTheSameValues) {
   };
   for (const auto& c : cases) {
     const std::string url = SignedLaunchUrl(c.eid, c.domain, c.args, c.proto);
-    const LaunchCheck check = CheckLaunchUrl(url);
-    ASSERT_EQ(check.outcome, LaunchOutcome::Accepted) << url;
-    EXPECT_EQ(check.params.eid, c.eid) << url;
-    EXPECT_EQ(check.params.domain, c.domain) << url;
-    EXPECT_EQ(check.params.args, c.args) << url;
-    EXPECT_EQ(check.params.proto, c.proto) << url;
+    const TNwLaunchCheck check = CheckLaunchUrl(url);
+    ASSERT_EQ(check.Outcome, TNwLaunchOutcome::loAccepted) << url;
+    EXPECT_EQ(check.Params.eid, c.eid) << url;
+    EXPECT_EQ(check.Params.domain, c.domain) << url;
+    EXPECT_EQ(check.Params.args, c.args) << url;
+    EXPECT_EQ(check.Params.proto, c.proto) << url;
   }
 }
 
 TEST(DemoLaunchLink, TokenSignsEidAndDomain) {
   const std::string url = SignedLaunchUrl("demo-1", "127.0.0.1:8765", "a=1");
-  ASSERT_EQ(CheckLaunchUrl(url).outcome, LaunchOutcome::Accepted);
+  ASSERT_EQ(CheckLaunchUrl(url).Outcome, TNwLaunchOutcome::loAccepted);
   const struct {
     const char* from;
     const char* to;
@@ -56,7 +56,7 @@ TEST(DemoLaunchLink, TokenSignsEidAndDomain) {
   for (const auto& f : forgeries) {
     std::string forged = url;
     forged.replace(forged.find(f.from), std::string_view(f.from).size(), f.to);
-    EXPECT_EQ(CheckLaunchUrl(forged).outcome, LaunchOutcome::InvalidToken) << forged;
+    EXPECT_EQ(CheckLaunchUrl(forged).Outcome, TNwLaunchOutcome::loInvalidToken) << forged;
   }
 }
 

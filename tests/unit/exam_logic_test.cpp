@@ -1,8 +1,9 @@
+#include "common/resources.h"
 #include "exam/examlogic.h"
 
 #include <gtest/gtest.h>
 
-#include "tests/unit/checks_fakes.h"
+#include "tests/support/checks_fakes.h"
 
 namespace quorvex {
 namespace {
@@ -26,7 +27,7 @@ class LoadErrorPage : public ::testing::Test {
   const std::string tmpl_ =
       "%style%|<h1>%title%</h1><p>%tip%</p><a href=\"%action1href%\">%action1%</a>"
       "<a href=\"%action2href%\">%action2%</a>";
-  TNwI18n en_{platform::LoadResource("LANGUAGEINI"), "en-us"};
+  TNwI18n en_{LoadResource("LANGUAGEINI"), "en-us"};
 };
 
 TEST_F(LoadErrorPage, FillsThePlaceholdersInOrder) {
@@ -39,7 +40,7 @@ TEST_F(LoadErrorPage, FillsThePlaceholdersInOrder) {
             "<a href=\"http://exam.example/doexam/1.html?a=1\">Retry</a>"
             "<a href=\"javascript:window.quorvex.Close()\">Close</a>");
 
-  TNwI18n zh(platform::LoadResource("LANGUAGEINI"), "zh-cn");
+  TNwI18n zh(LoadResource("LANGUAGEINI"), "zh-cn");
   page = BuildLoadErrorPage(tmpl_, "", zh, -3, "ERR_ABORTED", "u");
   EXPECT_NE(page.find("<h1>考试页面加载失败</h1>"), std::string::npos);
   EXPECT_NE(page.find(">重试</a>"), std::string::npos);
@@ -62,11 +63,11 @@ TEST_F(LoadErrorPage, PlaceholdersInTheUrlFollowTheOrderAndMarkupIsEscaped) {
 TEST(ExamClose, NeedsAReasonAndTakesTwoPasses) {
   testing::FakeLog log;
   bool can_close = false;
-  EXPECT_EQ(CloseQuery(TNwCloseType::ctNone, can_close, log), TCloseStep::Refuse);
+  EXPECT_EQ(CloseQuery(TNwCloseType::ctNone, can_close, log), TNwCloseStep::csRefuse);
   EXPECT_FALSE(can_close);
-  EXPECT_EQ(CloseQuery(TNwCloseType::ctAPI, can_close, log), TCloseStep::TearDown);
+  EXPECT_EQ(CloseQuery(TNwCloseType::ctAPI, can_close, log), TNwCloseStep::csTearDown);
   EXPECT_TRUE(can_close);
-  EXPECT_EQ(CloseQuery(TNwCloseType::ctAPI, can_close, log), TCloseStep::Close);
+  EXPECT_EQ(CloseQuery(TNwCloseType::ctAPI, can_close, log), TNwCloseStep::csClose);
   EXPECT_EQ(log.Lines, (std::vector<std::string>{
                            "INFO Clicked close query",
                            "INFO close type in none, do not close",
@@ -77,8 +78,30 @@ TEST(ExamClose, NeedsAReasonAndTakesTwoPasses) {
                        }));
   // A request while the browser is still closing goes through at once.
   can_close = true;
-  EXPECT_EQ(CloseQuery(TNwCloseType::ctShutcut, can_close, log), TCloseStep::Close);
+  EXPECT_EQ(CloseQuery(TNwCloseType::ctShutcut, can_close, log), TNwCloseStep::csClose);
   EXPECT_EQ(log.Lines.back(), "INFO close type is 2, closing");
+}
+
+TEST(ExamOrigin, OriginsCompareBySchemeHostAndPort) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"http://127.0.0.1:8080/doexam/1.html?a=1", "http://127.0.0.1:8080"},
+      {"HTTP://Exam.Example.com/x", "http://exam.example.com:80"},
+      {"https://exam.example.com", "https://exam.example.com:443"},
+      {"https://user:pw@exam.example.com:8443#f", "https://exam.example.com:8443"},
+      {"http://[::1]:9/", "http://[::1]:9"},
+      {"http://[::1]/", "http://[::1]:80"},
+      {"ftp://files.example", "ftp://files.example"},
+      {"data:text/html,<p>x", ""},
+      {"about:blank", ""},
+      {"null", ""},
+      {"", ""},
+      {"http:///path", ""},
+  };
+  for (const auto& [url, origin] : cases) EXPECT_EQ(OriginOf(url), origin) << url;
+  EXPECT_EQ(ExamOrigin({"1", "Exam.Example:8080", "", "http"}), "http://exam.example:8080");
+  EXPECT_EQ(HostOf("Exam.Example:8080"), "exam.example");
+  EXPECT_EQ(HostOf("https://exam.example:8443/x"), "exam.example");
+  EXPECT_EQ(HostOf("[::1]:8080"), "[::1]");
 }
 
 }  // namespace

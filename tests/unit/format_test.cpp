@@ -9,7 +9,7 @@ namespace {
 
 struct FormatCase {
   const char* format;
-  std::vector<FmtArg> args;
+  std::vector<TNwFmtArg> args;
   const char* expected;
 };
 
@@ -40,17 +40,17 @@ TEST(Format, WritesTheFormatsTheProgramUses) {
       {"no placeholder", {}, "no placeholder"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(Format(c.format, FmtArgs(c.args)), c.expected) << c.format;
+    EXPECT_EQ(Format(c.format, TNwFmtArgs(c.args)), c.expected) << c.format;
   }
 }
 
 TEST(Format, RaisesAFormatErrorForWrongOrMissingArguments) {
-  const std::pair<const char*, std::vector<FmtArg>> cases[] = {
+  const std::pair<const char*, std::vector<TNwFmtArg>> cases[] = {
       {"%d", {"text"}}, {"%s", {5}},         {"%s %s", {"one"}}, {"%2:s", {"a", "b"}},
       {"%q", {1}},      {"ends with %", {}}, {"%*d", {"w", 1}},  {"%-", {1}},
   };
   for (const auto& [format, args] : cases) {
-    EXPECT_THROW(Format(format, FmtArgs(args)), EFormatError) << format;
+    EXPECT_THROW(Format(format, TNwFmtArgs(args)), EFormatError) << format;
   }
   try {
     Format("%d", {"x"});

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <vector>
+
+#include "tests/support/desktop_fakes.h"
+#include "tests/support/fake_log.h"
 
 namespace quorvex {
 namespace {
@@ -81,15 +85,15 @@ TEST(KeyboardFilter, FlagsReadAsTheLowLevelHookReportsThem) {
       {{0xffea, false, false, false}, 0x20},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(KeyFlags(c.event), c.flags) << std::hex << c.event.keysym;
+    EXPECT_EQ(KeyFlags(c.event), c.flags) << std::hex << c.event.Keysym;
   }
 }
 
 TEST(KeyboardFilter, LogsEveryPressAndRelease) {
   const TNwKeyEvent press{'a', false, false, false}, release{'A', true, false, false};
-  EXPECT_EQ(PressedLogLine(WindowsVirtualKey(press.keysym), KeyFlags(press)),
+  EXPECT_EQ(PressedLogLine(WindowsVirtualKey(press.Keysym), KeyFlags(press)),
             "pressed vk:65, flag: 0");
-  EXPECT_EQ(PressedLogLine(WindowsVirtualKey(release.keysym), KeyFlags(release)),
+  EXPECT_EQ(PressedLogLine(WindowsVirtualKey(release.Keysym), KeyFlags(release)),
             "pressed vk:65, flag: 128");
   EXPECT_EQ(PressedLogLine(0, 0xB0), "pressed vk:0, flag: 176");
 }
@@ -162,6 +166,54 @@ TEST(KeyboardExitGestureLifetime, AResetRunningAfterTheGestureIsGoneIsHarmless) 
   }
   ASSERT_TRUE(pending);
   pending();
+}
+
+// The filter on the program's key events, with the exit gesture on Alt+Q counted past 2.
+class ExamKeyFilter : public ::testing::Test {
+ protected:
+  static constexpr unsigned long kQ = 'q', kEscape = 0xff1b, kTab = 0xff09;
+
+  // Releases of Q with Alt held; how often the exam was told to close.
+  int Gesture(bool physical, int releases) {
+    keys_.Physical = physical;
+    for (int i = 0; i < releases; ++i) {
+      filter_.OnKey({kQ, false, true, 24, 100u + i});
+      filter_.OnKey({kQ, true, true, 24, 200u + i});
+    }
+    return exits_;
+  }
+  size_t Logged(const std::string& line) {
+    return static_cast<size_t>(std::count(log_.Lines.begin(), log_.Lines.end(), "INFO " + line));
+  }
+
+  testing::FakeLog log_;
+  testing::FakeKeySource keys_;
+  int exits_ = 0;
+  TNwExamKeyFilter filter_{
+      log_, keys_, [](uint32_t, std::function<void()>) {}, [this] { ++exits_; }, 0x51, 2};
+};
+
+TEST_F(ExamKeyFilter, ARealGestureClosesTheExam) {
+  EXPECT_EQ(Gesture(true, 2), 0);
+  EXPECT_EQ(Gesture(true, 1), 1) << "the release that exceeds the count closes";
+  EXPECT_EQ(Logged("pressed vk:81, flag: 160"), 3u);
+  EXPECT_EQ(Logged("shoutcut detected, try to exit"), 1u);
+}
+
+TEST_F(ExamKeyFilter, AGestureAnotherProgramMadeUpNeverCounts) {
+  EXPECT_EQ(Gesture(false, 6), 0);
+  EXPECT_EQ(Logged("pressed vk:81, flag: 176"), 6u) << "logged with the injected flag";
+  EXPECT_EQ(Logged("shoutcut detected, try to exit"), 0u);
+}
+
+TEST_F(ExamKeyFilter, KeepsTheSwitchingKeysFromEveryoneAndLogsEveryEvent) {
+  EXPECT_TRUE(filter_.OnKey({kEscape, false, false, 9, 1}));
+  EXPECT_TRUE(filter_.OnKey({kTab, false, true, 23, 2}));
+  EXPECT_FALSE(filter_.OnKey({kTab, false, false, 23, 3}));
+  EXPECT_FALSE(filter_.OnKey({'a', true, false, 38, 4}));
+  EXPECT_EQ(log_.Lines, (std::vector<std::string>{
+                            "INFO pressed vk:27, flag: 0", "INFO pressed vk:9, flag: 32",
+                            "INFO pressed vk:9, flag: 0", "INFO pressed vk:65, flag: 128"}));
 }
 
 }  // namespace

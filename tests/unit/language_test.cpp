@@ -2,14 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "common/resources.h"
 #include "common/text.h"
-#include "platform/platform.h"
 
 namespace quorvex {
 namespace {
 
 std::string Resource() {
-  return platform::LoadResource("LANGUAGEINI").value();
+  return LoadResource("LANGUAGEINI").value();
 }
 
 // Keys of each section in file order.
@@ -38,7 +38,7 @@ TEST(LanguageTable, CompiledInWithBothSectionsAlike) {
   }
   auto keys = KeysInOrder(std::string_view(bytes).substr(3));
   ASSERT_EQ(keys.size(), 2u);
-  EXPECT_EQ(keys["en-us"].size(), 45u);
+  EXPECT_EQ(keys["en-us"].size(), 47u);
   EXPECT_EQ(keys["en-us"], keys["zh-cn"]);
   EXPECT_EQ(keys["en-us"].front(), "RsRegURLProtoFail");
   EXPECT_EQ(keys["en-us"].back(), "Cancel");

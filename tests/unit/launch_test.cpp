@@ -68,16 +68,16 @@ TEST(LaunchArgs, DecodesPercentThenLenientBase64) {
 }
 
 TEST(LaunchCommandLine, ClassifiesTheKindOfStart) {
-  using K = StartKind;
-  const std::pair<std::vector<std::string>, StartKind> cases[] = {
-      {{"install"}, K::Install},
-      {{"INSTALL"}, K::Install},
-      {{"Install"}, K::Install},
-      {{"install", "x"}, K::Launch},
-      {{}, K::NoArgument},
-      {{"--type=renderer", "--lang=en-US"}, K::SubProcess},
-      {{"tvqdx://invokedexam?token=x"}, K::Launch},
-      {{""}, K::Launch},
+  using K = TNwStartKind;
+  const std::pair<std::vector<std::string>, TNwStartKind> cases[] = {
+      {{"install"}, K::skInstall},
+      {{"INSTALL"}, K::skInstall},
+      {{"Install"}, K::skInstall},
+      {{"install", "x"}, K::skLaunch},
+      {{}, K::skNoArgument},
+      {{"--type=renderer", "--lang=en-US"}, K::skSubProcess},
+      {{"tvqdx://invokedexam?token=x"}, K::skLaunch},
+      {{""}, K::skLaunch},
   };
   for (const auto& [args, kind] : cases) {
     EXPECT_EQ(ClassifyCommandLine(args), kind) << (args.empty() ? "(none)" : args[0]);
@@ -86,54 +86,54 @@ TEST(LaunchCommandLine, ClassifiesTheKindOfStart) {
 
 TEST(LaunchCheckUrl, AcceptsAValidTokenAndStoresTheParameters) {
   const std::string token = TokenFor("E17", "Exam.Example.com");
-  LaunchCheck c = CheckLaunchUrl("TVQDX://InvokedExam?TOKEN=" + token +
-                                 "&eid=E17&Domain=Exam.Example.com&args=YT0x&proto=ftp");
-  ASSERT_EQ(c.outcome, LaunchOutcome::Accepted);
-  EXPECT_EQ(c.params.eid, "E17");
-  EXPECT_EQ(c.params.domain, "Exam.Example.com");
-  EXPECT_EQ(c.params.args, "a=1");
-  EXPECT_EQ(c.params.proto, "ftp");
+  TNwLaunchCheck c = CheckLaunchUrl("TVQDX://InvokedExam?TOKEN=" + token +
+                                    "&eid=E17&Domain=Exam.Example.com&args=YT0x&proto=ftp");
+  ASSERT_EQ(c.Outcome, TNwLaunchOutcome::loAccepted);
+  EXPECT_EQ(c.Params.eid, "E17");
+  EXPECT_EQ(c.Params.domain, "Exam.Example.com");
+  EXPECT_EQ(c.Params.args, "a=1");
+  EXPECT_EQ(c.Params.proto, "ftp");
 
   c = CheckLaunchUrl("tvqdx://invokedexam?token=" + TokenFor("", "") + "&token=bad");
-  ASSERT_EQ(c.outcome, LaunchOutcome::Accepted);
-  EXPECT_EQ(c.params.proto, "http");
-  EXPECT_EQ(c.params.args, "");
+  ASSERT_EQ(c.Outcome, TNwLaunchOutcome::loAccepted);
+  EXPECT_EQ(c.Params.proto, "http");
+  EXPECT_EQ(c.Params.args, "");
 
   // The platform's own host always uses https; the digest takes the domain as sent.
   std::string host = "EXAM.QUORVEX.COM";
   c = CheckLaunchUrl("tvqdx://invokedexam?token=" + TokenFor("1", host) + "&eid=1&domain=" + host +
                      "&proto=http");
-  ASSERT_EQ(c.outcome, LaunchOutcome::Accepted);
-  EXPECT_EQ(c.params.proto, "https");
-  EXPECT_EQ(c.params.domain, host);
+  ASSERT_EQ(c.Outcome, TNwLaunchOutcome::loAccepted);
+  EXPECT_EQ(c.Params.proto, "https");
+  EXPECT_EQ(c.Params.domain, host);
 }
 
 TEST(LaunchCheckUrl, RejectsOrEndsQuietly) {
   const std::string good = TokenFor("E1", "a.com");
   std::string upper = good;
   for (char& ch : upper) ch = static_cast<char>(std::toupper(ch));
-  using O = LaunchOutcome;
-  const std::pair<std::string, LaunchOutcome> cases[] = {
-      {"tvqdx://invokedexam?token=" + upper + "&eid=E1&domain=a.com", O::InvalidToken},
-      {"tvqdx://invokedexam?token=&eid=E1&domain=a.com", O::InvalidToken},
-      {"tvqdx://invokedexam?token=" + good + "&eid=E1&domain=b.com", O::InvalidToken},
-      {"tvqdx://invokedexam?eid=E1&domain=a.com?token=" + good, O::QuietEnd},
-      {"tvqdx://invokedexam?eid=E1&domain=a.com", O::QuietEnd},
-      {"tvqdx://invokedexam?token&eid=E1", O::QuietEnd},
-      {"tvqdx://invokedexam", O::QuietEnd},
-      {"tvqdx://invokedexa?token=" + good, O::QuietEnd},
-      {"http://invokedexam?token=" + good, O::QuietEnd},
-      {"", O::QuietEnd},
-      {"tvqdx://invokedexam?token=" + good + "&eid=E1&domain=a.com&args=%zz", O::QuietEnd},
-      {"tvqdx://invokedexam?token=" + good + "&eid=E1&domain=a.com&args=%ff", O::QuietEnd},
-      {std::string("tvqdx://invokedexam?token=x\0y", 29), O::QuietEnd},
-      {"tvqdx://invokedexam?token=\xC3\x28", O::QuietEnd},
-      {"tvqdx://invokedexam?token=" + std::string(1 << 20, 'a'), O::InvalidToken},
-      {"tvqdx://invokedexam?" + std::string(1 << 20, '&'), O::QuietEnd},
-      {"tvqdx://invokedexam?token=1&args=" + std::string((1 << 20) + 1, '%'), O::QuietEnd},
+  using O = TNwLaunchOutcome;
+  const std::pair<std::string, TNwLaunchOutcome> cases[] = {
+      {"tvqdx://invokedexam?token=" + upper + "&eid=E1&domain=a.com", O::loInvalidToken},
+      {"tvqdx://invokedexam?token=&eid=E1&domain=a.com", O::loInvalidToken},
+      {"tvqdx://invokedexam?token=" + good + "&eid=E1&domain=b.com", O::loInvalidToken},
+      {"tvqdx://invokedexam?eid=E1&domain=a.com?token=" + good, O::loQuietEnd},
+      {"tvqdx://invokedexam?eid=E1&domain=a.com", O::loQuietEnd},
+      {"tvqdx://invokedexam?token&eid=E1", O::loQuietEnd},
+      {"tvqdx://invokedexam", O::loQuietEnd},
+      {"tvqdx://invokedexa?token=" + good, O::loQuietEnd},
+      {"http://invokedexam?token=" + good, O::loQuietEnd},
+      {"", O::loQuietEnd},
+      {"tvqdx://invokedexam?token=" + good + "&eid=E1&domain=a.com&args=%zz", O::loQuietEnd},
+      {"tvqdx://invokedexam?token=" + good + "&eid=E1&domain=a.com&args=%ff", O::loQuietEnd},
+      {std::string("tvqdx://invokedexam?token=x\0y", 29), O::loQuietEnd},
+      {"tvqdx://invokedexam?token=\xC3\x28", O::loQuietEnd},
+      {"tvqdx://invokedexam?token=" + std::string(1 << 20, 'a'), O::loInvalidToken},
+      {"tvqdx://invokedexam?" + std::string(1 << 20, '&'), O::loQuietEnd},
+      {"tvqdx://invokedexam?token=1&args=" + std::string((1 << 20) + 1, '%'), O::loQuietEnd},
   };
   for (const auto& [url, outcome] : cases) {
-    EXPECT_EQ(CheckLaunchUrl(url).outcome, outcome) << url.substr(0, 80);
+    EXPECT_EQ(CheckLaunchUrl(url).Outcome, outcome) << url.substr(0, 80);
   }
 }
 

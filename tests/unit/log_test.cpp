@@ -19,7 +19,8 @@
 #include <thread>
 #include <vector>
 
-#include "common/log.h"
+#include "common/log_pipeline.h"
+#include "tests/support/fake_file_system.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/wait.h"
 
@@ -28,6 +29,7 @@ namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
+using testing::FakeFileSystem;
 
 // The log's threads answer within milliseconds; a fine poll keeps the many waits short.
 bool WaitUntil(const std::function<bool()>& condition) {
@@ -46,91 +48,6 @@ std::vector<std::string> SplitLines(const std::string& text) {
 }
 
 const std::regex kMarkLine(R"(#\[(ROTATE|START) LOG \d{4}-\d\d-\d\d \d\d:\d\d:\d\d:\d{3} ?\])");
-
-// An in-memory file system that fails on demand. Open files follow renames, as on disk.
-class FakeFileSystem : public platform::IFileSystem {
- public:
-  enum class Fault { None, InputOutput, Other };
-
-  int failing_opens = 0;
-  Fault rename_fault = Fault::None;
-  bool remove_fails = false;
-  std::atomic<int> opens{0}, renames{0}, removes{0};
-
-  std::unique_ptr<platform::IWritableFile> OpenAppend(const std::string& path) override {
-    std::lock_guard lock(mutex_);
-    ++opens;
-    if (failing_opens > 0) {
-      --failing_opens;
-      throw std::system_error(EACCES, std::generic_category(), "open " + path);
-    }
-    auto& data = files_[path];
-    if (!data) data = std::make_shared<std::string>();
-    return std::make_unique<File>(mutex_, data);
-  }
-  bool Exists(const std::string& path) override {
-    std::lock_guard lock(mutex_);
-    return files_.count(path) || path == folder_;
-  }
-  void Remove(const std::string& path) override {
-    std::lock_guard lock(mutex_);
-    ++removes;
-    if (remove_fails) throw std::system_error(EBUSY, std::generic_category(), "delete " + path);
-    files_.erase(path);
-  }
-  void Rename(const std::string& from, const std::string& to) override {
-    std::lock_guard lock(mutex_);
-    ++renames;
-    if (rename_fault == Fault::InputOutput) {
-      throw std::system_error(EIO, std::generic_category(), "rename " + from);
-    }
-    if (rename_fault == Fault::Other) throw std::runtime_error("rename refused");
-    files_[to] = files_[from];
-    files_.erase(from);
-  }
-  void CreateDirectories(const std::string& path) override {
-    std::lock_guard lock(mutex_);
-    folder_ = path;
-  }
-
-  void Put(const std::string& path, std::string text) {
-    std::lock_guard lock(mutex_);
-    files_[path] = std::make_shared<std::string>(std::move(text));
-  }
-  std::string Text(const std::string& path) {
-    std::lock_guard lock(mutex_);
-    auto it = files_.find(path);
-    return it == files_.end() ? std::string() : *it->second;
-  }
-  std::vector<std::string> Paths() {
-    std::lock_guard lock(mutex_);
-    std::vector<std::string> paths;
-    for (const auto& [path, data] : files_) paths.push_back(path);
-    return paths;
-  }
-
- private:
-  class File : public platform::IWritableFile {
-   public:
-    File(std::mutex& mutex, std::shared_ptr<std::string> data) : mutex_(mutex), data_(data) {}
-    void Append(std::string_view data) override {
-      std::lock_guard lock(mutex_);
-      data_->append(data);
-    }
-    uint64_t Size() const override {
-      std::lock_guard lock(mutex_);
-      return data_->size();
-    }
-
-   private:
-    std::mutex& mutex_;
-    std::shared_ptr<std::string> data_;
-  };
-
-  std::mutex mutex_;
-  std::map<std::string, std::shared_ptr<std::string>> files_;
-  std::string folder_;
-};
 
 // Keeps the messages it is given; fails on demand.
 class RecordingAppender : public TLogAppenderBase {
@@ -171,8 +88,8 @@ class RecordingAppender : public TLogAppenderBase {
   std::vector<std::string> messages_;
 };
 
-TLogTimings FastTimings() {
-  TLogTimings t;
+TNwLogTimings FastTimings() {
+  TNwLogTimings t;
   t.SetupRetryDelay = 1ms;
   t.WaitAfterFail = 1ms;
   t.RestartAfter = 20ms;
@@ -186,7 +103,7 @@ using Strings = std::vector<std::string>;
 TEST(LogLine, WritesEveryFieldInItsPlace) {
   const std::string start_msg = "-------------------------  start ---------------------";
   struct Case {
-    platform::LocalTime time;
+    platform::TLocalTime time;
     uint32_t tid;
     TLogType type;
     std::string message, tag, expected;
@@ -247,17 +164,17 @@ TEST(LogQueue, CountsTakenItemsAgainstCapacityAndWakesItsConsumer) {
   EXPECT_EQ(extra, 4);  // a refused item stays with the caller
 
   int item = 0;
-  ASSERT_EQ(queue.Dequeue(item), TWaitResult::wrSignaled);
+  ASSERT_EQ(queue.Dequeue(item), TNwWaitResult::wrSignaled);
   EXPECT_EQ(item, 1);
   // 2 and 3 have left the shared list but are not handed out yet.
   EXPECT_EQ(queue.QueueSize(), 2u);
   EXPECT_TRUE(queue.Enqueue(4));
   EXPECT_FALSE(queue.Enqueue(5));
   for (int expected : {2, 3, 4}) {
-    ASSERT_EQ(queue.Dequeue(item), TWaitResult::wrSignaled);
+    ASSERT_EQ(queue.Dequeue(item), TNwWaitResult::wrSignaled);
     EXPECT_EQ(item, expected);
   }
-  EXPECT_EQ(queue.Dequeue(item), TWaitResult::wrTimeout);
+  EXPECT_EQ(queue.Dequeue(item), TNwWaitResult::wrTimeout);
 
   // A waiting consumer wakes for each item and for StopWaiting, long before its timeout.
   TThreadSafeQueue<int> slow(10, 60s);
@@ -265,11 +182,11 @@ TEST(LogQueue, CountsTakenItemsAgainstCapacityAndWakesItsConsumer) {
   auto consumer = std::async(std::launch::async, [&] {
     for (int i = 0; i < 200; ++i) {
       int v = -1;
-      if (slow.Dequeue(v) != TWaitResult::wrSignaled || v != i) return false;
+      if (slow.Dequeue(v) != TNwWaitResult::wrSignaled || v != i) return false;
       got = i + 1;
     }
     int v = -1;
-    return slow.Dequeue(v) == TWaitResult::wrTimeout;  // ended by StopWaiting
+    return slow.Dequeue(v) == TNwWaitResult::wrTimeout;  // ended by StopWaiting
   });
   // Should an assertion below fail, the consumer must not hold the test for a minute.
   struct Release {
@@ -287,7 +204,7 @@ TEST(LogQueue, CountsTakenItemsAgainstCapacityAndWakesItsConsumer) {
 
   queue.DoShutDown();
   EXPECT_FALSE(queue.Enqueue(6));
-  EXPECT_EQ(queue.Dequeue(item), TWaitResult::wrAbandoned);
+  EXPECT_EQ(queue.Dequeue(item), TNwWaitResult::wrAbandoned);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -365,7 +282,7 @@ TEST(LogFileAppender, RotatesAfterTheCrossingLineAndKeepsFiveBackups) {
   EXPECT_EQ(summary(0), (Strings{"START"}));
   for (int b = 1; b <= 5; ++b) {
     const int first = 19 - 3 * b;
-    char names[3][8];
+    char names[3][16];
     for (int i = 0; i < 3; ++i) std::snprintf(names[i], sizeof names[i], "line%02d", first + i);
     EXPECT_EQ(summary(b), (Strings{"START", names[0], names[1], names[2], "ROTATE"}))
         << "backup " << b;
@@ -512,7 +429,7 @@ class LevelGateAppender : public RecordingAppender {
 
 TEST(LogWriter, FullMainQueueRaisesToTheCaller) {
   auto sink = std::make_shared<LevelGateAppender>();
-  TLogTimings timings;
+  TNwLogTimings timings;
   timings.MainQueueSize = 2;
   TLogWriter writer({sink}, TLogType::Debug, timings);
   writer.Info("held by the dispatcher", "");
@@ -535,7 +452,7 @@ TEST(LogWriter, FullMainQueueRaisesToTheCaller) {
 TEST(LogWriter, AFailedFileSinkDropsLaterLinesWhileLoggingGoesOn) {
   FakeFileSystem files;
   files.rename_fault = FakeFileSystem::Fault::InputOutput;
-  auto sink = std::make_shared<TLogFileAppender>(files, "/logs", "q", TFileRetryDelays{1ms, 1ms});
+  auto sink = std::make_shared<TLogFileAppender>(files, "/logs", "q", TNwFileRetryDelays{1ms, 1ms});
   TLogWriter writer({sink}, TLogType::Debug, FastTimings());
   writer.Info(std::string(1024000, 'm'), "");  // rotation, which cannot rename
   ASSERT_TRUE(WaitUntil([&] { return files.renames == 5; }));

@@ -16,8 +16,8 @@
 #include "checks/checkrun.h"
 #include "checks/mainform.h"
 #include "common/application.h"
+#include "tests/support/checks_fakes.h"
 #include "tests/support/wait.h"
-#include "tests/unit/checks_fakes.h"
 
 namespace quorvex::testing {
 namespace {
@@ -25,128 +25,12 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-const char* const kBanTitle = "Please close Team View, Forbidden to record screen";
-const char* const kScreenTitle = "Detected Multiple Screen or Remote Desktop";
-const char* const kVmTitle = "Detected Running in Vritaul Machine";
-const char* const kChatTitle = "Detected QQ or Wechat Running";
 const char* const kTip =
     "Only allowed to doing exam on a real machine ( not virtual machine ), with one screen, and "
     "not under remote control, such as RDP,  teamviewer.";
 const char* const kNotice =
     "Please close all the other applications (include the antivirus software ) to ensure the "
     "exam perform normally";
-
-// ---- The ordered run, without a window ----
-
-// Four checks that fail as told and count their calls.
-struct ScriptedChecks {
-  std::array<bool, 4> fail{};
-  std::array<int, 4> calls{};
-
-  TNwExamChecks Checks() {
-    return TNwExamChecks{
-        .BannedApp =
-            [this](std::string& name) {
-              ++calls[0];
-              if (fail[0]) name = "Team View";
-              return fail[0];
-            },
-        .Screens = [this] { return ++calls[1], fail[1]; },
-        .VirtualMachine = [this] { return ++calls[2], fail[2]; },
-        .ChatApp = [this] { return ++calls[3], fail[3]; },
-    };
-  }
-};
-
-TEST(MainFormCheckRun, FirstFailureInTableOrderDecidesAndLaterChecksDoNotRun) {
-  struct Case {
-    std::array<bool, 4> fail;
-    const char* section;
-    const char* title;  // nullptr: passes
-    std::array<int, 4> calls;
-  };
-  for (const Case& c : {
-           Case{{0, 0, 0, 0}, "en-us", nullptr, {1, 1, 1, 1}},
-           Case{{1, 0, 0, 0}, "en-us", kBanTitle, {1, 0, 0, 0}},
-           Case{{0, 1, 0, 0}, "en-us", kScreenTitle, {1, 1, 0, 0}},
-           Case{{0, 0, 1, 0}, "en-us", kVmTitle, {1, 1, 1, 0}},
-           Case{{0, 0, 0, 1}, "en-us", kChatTitle, {1, 1, 1, 1}},
-           Case{{1, 1, 0, 0}, "en-us", kBanTitle, {1, 0, 0, 0}},
-           Case{{0, 1, 1, 1}, "en-us", kScreenTitle, {1, 1, 0, 0}},
-           Case{{0, 0, 1, 1}, "en-us", kVmTitle, {1, 1, 1, 0}},
-           Case{{1, 1, 1, 1}, "en-us", kBanTitle, {1, 0, 0, 0}},
-           Case{{1, 0, 0, 1}, "zh-cn", "请先关闭软件：Team View， 考试时不允许录屏", {1, 0, 0, 0}},
-           Case{{0, 0, 0, 1}, "zh-cn", "检测到打开了QQ或微信，请先关闭后考试", {1, 1, 1, 1}},
-       }) {
-    ScriptedChecks s;
-    s.fail = c.fail;
-    const TNwCheckRunResult r = RunExamChecks(s.Checks(), ShippedStrings(c.section));
-    const std::string label = ::testing::PrintToString(c.fail) + " " + c.section;
-    EXPECT_EQ(r.Outcome, c.title ? TNwCheckOutcome::coFailed : TNwCheckOutcome::coPassed) << label;
-    EXPECT_EQ(r.Title, c.title ? c.title : "") << label;
-    EXPECT_EQ(s.calls, c.calls) << label;
-  }
-}
-
-TEST(MainFormCheckRun, AbandonedRunStopsBeforeTheNextCheck) {
-  for (int after = 0; after <= 3; ++after) {
-    ScriptedChecks s;
-    const auto made = [&] { return s.calls[0] + s.calls[1] + s.calls[2] + s.calls[3]; };
-    const TNwCheckRunResult r =
-        RunExamChecks(s.Checks(), ShippedStrings("en-us"), [&] { return made() >= after; });
-    EXPECT_EQ(r.Outcome, TNwCheckOutcome::coAbandoned) << after;
-    EXPECT_EQ(made(), after);
-  }
-}
-
-TEST(MainFormCheckRun, ExamChecksAskTheGivenMachine) {
-  enum Which { kNone = -1, kBan, kScreens, kVm, kChat };
-  struct Case {
-    const char* name;
-    std::function<void(FakeMachineRoom&)> arrange;
-    int monitors;
-    Which holds;
-  };
-  for (const Case& c : {
-           Case{"clean", [](FakeMachineRoom&) {}, 1, kNone},
-           Case{"no monitor known", [](FakeMachineRoom&) {}, 0, kNone},
-           Case{"forbidden app", [](FakeMachineRoom& r) { r.Processes.Names = {"TeamViewer"}; }, 1,
-                kBan},
-           Case{"two monitors", [](FakeMachineRoom&) {}, 2, kScreens},
-           Case{"remote session", [](FakeMachineRoom& r) { r.Session.Remote = true; }, 1, kScreens},
-           Case{"virtual video", [](FakeMachineRoom& r) { r.Machine.Video = {"VMware SVGA II"}; },
-                1, kVm},
-           Case{"chat", [](FakeMachineRoom& r) { r.Processes.Names = {"QQ.exe"}; }, 1, kChat},
-       }) {
-    FakeMachineRoom room;
-    c.arrange(room);
-    const TNwExamChecks checks = ExamChecks(room.Env(), c.monitors);
-    std::string app;
-    EXPECT_EQ(checks.BannedApp(app), c.holds == kBan) << c.name;
-    EXPECT_EQ(app, c.holds == kBan ? "Team View" : "") << c.name;
-    EXPECT_EQ(checks.Screens(), c.holds == kScreens) << c.name;
-    EXPECT_EQ(checks.VirtualMachine(), c.holds == kVm) << c.name;
-    EXPECT_EQ(checks.ChatApp(), c.holds == kChat) << c.name;
-  }
-}
-
-TEST(MainFormCheckRun, CentredOffsetIsTheNearestPixelTiesToEven) {
-  struct Case {
-    int outer, inner, expected;
-  };
-  for (const Case& c : {
-           Case{1113, 202, 456},  // 455.5
-           Case{704, 193, 256},   // 255.5
-           Case{1113, 100, 506},  // 506.5
-           Case{1113, 169, 472},
-           Case{1113, 101, 506},
-           Case{100, 300, -100},
-       }) {
-    EXPECT_EQ(CentredOffset(c.outer, c.inner), c.expected) << c.outer << " " << c.inner;
-  }
-}
-
-// ---- The window ----
 
 // A process table whose walk can be held at its start, to keep a run in progress.
 class GatedProcesses : public platform::IProcessTable {
@@ -235,9 +119,9 @@ class MainForm : public ::testing::Test {
     setup.CreateExamForm = [this](TFrmMain* owner) {
       log_.push_back(std::string("create, check window ") +
                      (owner->isVisible() ? "visible" : "hidden"));
-      auto* exam = NewExamForm<FakeExam>(owner);
-      created_ = static_cast<FakeExam*>(exam);
-      return exam;
+      created_ = new FakeExam(owner);
+      created_->mainForm = owner;
+      return created_;
     };
     setup.Env = &env_;
     setup.MonitorCount = [this] {
@@ -379,11 +263,13 @@ TEST_F(MainForm, EachFailureShowsItsTitleWithTheSameTipAndRetry) {
            Case{kScreenTitle, [this] { room_.Session.Remote = true; }},
            Case{kVmTitle, [this] { room_.Machine.Video = {"VirtualBox Graphics"}; }},
            Case{kChatTitle, [this] { processes_.Names = {"WeChat.exe"}; }},
+           Case{kUnlockableTitle, [this] { room_.Session.Wayland = true; }},
        }) {
     SCOPED_TRACE(c.title);
     processes_.Names.clear();
     monitors_ = 1;
     room_.Session.Remote = false;
+    room_.Session.Wayland = false;
     room_.Machine.Video.clear();
     c.arrange();
     Open();
@@ -394,6 +280,8 @@ TEST_F(MainForm, EachFailureShowsItsTitleWithTheSameTipAndRetry) {
     EXPECT_EQ(form_->Image1->movie()->state(), QMovie::Paused);
     EXPECT_EQ(panel.Shown, 1);
     EXPECT_EQ(panel.TitleWhenShown.toStdString(), c.title);
+    const QRect title = form_->lblTitle->geometry();
+    EXPECT_TRUE(title.left() >= 0 && title.right() < form_->width()) << "the title runs off";
     EXPECT_EQ(log_, std::vector<std::string>{});
     EXPECT_EQ(form_->ExamForm(), nullptr);
     delete form_;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
+#include <string>
 #include <tuple>
 
 namespace quorvex {
@@ -28,11 +30,42 @@ TEST(Runtime, SwitchesMarkTheExamOriginSecureAndLogToTheTemporaryFolder) {
   EXPECT_TRUE(has("--disable-spell-checking"));
   EXPECT_TRUE(has("--no-sandbox"));
   EXPECT_TRUE(has("--no-zygote"));
-  auto https = RuntimeSwitches("/t/", "https", "");
-  EXPECT_NE(
-      std::find(https.begin(), https.end(), "--unsafely-treat-insecure-origin-as-secure=https://"),
-      https.end());
+  auto https = RuntimeSwitches("/t/", "https", "exam.example");
+  EXPECT_NE(std::find(https.begin(), https.end(),
+                      "--unsafely-treat-insecure-origin-as-secure=https://exam.example"),
+            https.end());
   EXPECT_EQ(std::find(https.begin(), https.end(), "--no-zygote"), https.end());
+}
+
+TEST(Runtime, NothingFromTheLaunchOrAPathBecomesASwitchOfItsOwn) {
+  // A temporary folder with a blank stays one argument.
+  auto switches = RuntimeSwitches("/tmp/with blank/", "http", "exam.example");
+  EXPECT_NE(
+      std::find(switches.begin(), switches.end(), "--log-file=/tmp/with blank/quorvex-bs.log"),
+      switches.end());
+  // Early values that are not a plain scheme and host leave the secure origin out.
+  const std::tuple<const char*, const char*, std::optional<std::string>> cases[] = {
+      {"http", "exam.example:8080", "http://exam.example:8080"},
+      {"", "10.1.2.3", "http://10.1.2.3"},
+      {"https", "[::1]:443", "https://[::1]:443"},
+      {"http", "my_host.local", "http://my_host.local"},
+      {"http", " --remote-debugging-port=9333", std::nullopt},
+      {"http", "exam.example --remote-debugging-port=9333", std::nullopt},
+      {"http --remote-debugging-port=9333", "exam.example", std::nullopt},
+      {"http", "exam.example/path", std::nullopt},
+      {"http", "exam.example:80,other", std::nullopt},
+      {"http", "", std::nullopt},
+      {"1http", "exam.example", std::nullopt},
+  };
+  for (const auto& [proto, domain, origin] : cases) {
+    EXPECT_EQ(SecureOrigin(proto, domain), origin) << proto << "://" << domain;
+    for (const std::string& s : RuntimeSwitches("/t/", proto, domain)) {
+      EXPECT_EQ(s.find("remote-debugging"), std::string::npos) << s;
+      if (!origin) {
+        EXPECT_FALSE(s.starts_with("--unsafely-treat-insecure-origin-as-secure")) << s;
+      }
+    }
+  }
 }
 
 TEST(Runtime, OnlyUntrustedPlainHttpSitesNeedRenderersStartedOneByOne) {

@@ -5,19 +5,39 @@
 #include <QTimer>
 
 #include <atomic>
+#include <future>
 #include <thread>
 
-#include "platform/platform.h"
-#include "tests/e2e/e2e_support.h"
+#include "common/application.h"
+#include "common/mainthread.h"
+#include "common/resources.h"
+#include "tests/support/wait.h"
 
-namespace quorvex::platform {
+namespace quorvex {
 namespace {
 
 using namespace std::chrono_literals;
 
+TEST(Resources, CompiledInAndMissing) {
+  EXPECT_TRUE(LoadResource("LANGUAGEINI").has_value());
+  EXPECT_EQ(LoadResource("NOSUCHRESOURCE"), std::nullopt);
+}
+
+TEST(MainThread, WithoutAnApplicationNothingServicesIt) {
+  bool ran = false;
+  EXPECT_FALSE(RunOnMainThreadSync([&] { ran = true; }));
+  EXPECT_FALSE(ran);
+}
+
 TEST(CheckInformationBox, WithoutAnApplicationNothingIsShown) {
   ASSERT_EQ(QCoreApplication::instance(), nullptr);
-  ShowMessageBox("Quorvex", "text", MessageBoxIcon::Information);
+  // From a worker, as the checks call it: a box without a widget application would end the
+  // process, and one waiting for a main thread that nobody services would never return.
+  auto shown = std::async(std::launch::async, [] {
+    ShowMessageBox("Quorvex", "text", TNwMessageBoxIcon::miInformation);
+  });
+  EXPECT_EQ(shown.wait_for(10s), std::future_status::ready);
+  EXPECT_EQ(QCoreApplication::instance(), nullptr);
 }
 
 TEST(CheckInformationBox, AWorkerWaitsForTheBoxOnTheMainThread) {
@@ -48,10 +68,10 @@ TEST(CheckInformationBox, AWorkerWaitsForTheBoxOnTheMainThread) {
   dismiss.start(10);
 
   std::thread worker([&] {
-    ShowMessageBox("Quorvex", "CPU: 2, Memory: 3G", MessageBoxIcon::Information);
+    ShowMessageBox("Quorvex", "CPU: 2, Memory: 3G", TNwMessageBoxIcon::miInformation);
     returned = true;
   });
-  const bool done = e2e::WaitFor(
+  const bool done = testing::WaitFor(
       [&] {
         QCoreApplication::processEvents();
         return returned.load();
@@ -68,4 +88,4 @@ TEST(CheckInformationBox, AWorkerWaitsForTheBoxOnTheMainThread) {
 }
 
 }  // namespace
-}  // namespace quorvex::platform
+}  // namespace quorvex

@@ -13,13 +13,18 @@
 #include "common/format.h"
 #include "common/language.h"
 #include "common/log.h"
-#include "platform/platform.h"
+#include "common/resources.h"
+#include "platform/hardware.h"
+#include "platform/processes.h"
+#include "platform/session.h"
+#include "tests/support/fake_log.h"
 
 namespace quorvex::testing {
 
 class FakeSession : public platform::ISessionInfo {
  public:
   bool Remote = false;
+  bool Wayland = false;
   std::optional<std::string> Own, Console;
   bool Throws = false;
   int Calls = 0;
@@ -29,6 +34,13 @@ class FakeSession : public platform::ISessionInfo {
     ++Calls;
     if (Throws) throw std::runtime_error("session query failed");
     return Remote;
+  }
+  // Asked before anything else, so counted apart from the remote-session questions.
+  int WaylandCalls = 0;
+  bool IsWaylandSession() override {
+    ++WaylandCalls;
+    if (Throws) throw std::runtime_error("session query failed");
+    return Wayland;
   }
   std::optional<std::string> CurrentSessionId() override {
     ++Calls;
@@ -44,8 +56,8 @@ class FakeSession : public platform::ISessionInfo {
 class FakeMachine : public platform::IMachineInfo {
  public:
   std::vector<std::optional<std::string>> Video;
-  std::vector<platform::DiskDriveInfo> Disks;
-  std::vector<platform::BiosInfo> Bios;
+  std::vector<platform::TDiskDriveInfo> Disks;
+  std::vector<platform::TBiosInfo> Bios;
   // A source that cannot be read throws this message.
   std::optional<std::string> VideoError, DiskError, BiosError;
   std::optional<std::string> Kernel = "6.1.0-13-amd64";
@@ -58,12 +70,12 @@ class FakeMachine : public platform::IMachineInfo {
     if (VideoError) throw std::runtime_error(*VideoError);
     return Video;
   }
-  std::vector<platform::DiskDriveInfo> DiskDrives() override {
+  std::vector<platform::TDiskDriveInfo> DiskDrives() override {
     ++Queries;
     if (DiskError) throw std::runtime_error(*DiskError);
     return Disks;
   }
-  std::vector<platform::BiosInfo> BiosInfos() override {
+  std::vector<platform::TBiosInfo> BiosInfos() override {
     ++Queries;
     ++BiosQueries;
     if (BiosError) throw std::runtime_error(*BiosError);
@@ -87,30 +99,19 @@ class FakeProcesses : public platform::IProcessTable {
   }
 };
 
-// Keeps every line as "LEVEL message".
-class FakeLog : public ILogWriter {
- public:
-  std::vector<std::string> Lines;
-
-  using ILogWriter::Log;
-
-  void Log(TLogType type, std::string_view message, std::string_view) override {
-    Lines.push_back(std::string(LogTypeName(type)) + " " + std::string(message));
-  }
-  void Log(TLogType type, std::string_view message, FmtArgs args, std::string_view tag) override {
-    Log(type, Format(message, args), tag);
-  }
-  std::vector<std::string> GetAppendersClassNames() override { return {}; }
-  std::vector<std::shared_ptr<ILogAppender>> GetAppenders() override { return {}; }
-  void AddAppender(std::shared_ptr<ILogAppender>) override {}
-  void DelAppender(const std::shared_ptr<ILogAppender>&) override {}
-  size_t AppendersCount() override { return 0; }
-};
+// The check failures' titles in the shipped English table.
+inline const char* const kBanTitle = "Please close Team View, Forbidden to record screen";
+inline const char* const kScreenTitle = "Detected Multiple Screen or Remote Desktop";
+inline const char* const kVmTitle = "Detected Running in Vritaul Machine";
+inline const char* const kChatTitle = "Detected QQ or Wechat Running";
+inline const char* const kUnlockableTitle =
+    "This desktop session cannot be locked for the exam. Log out and choose an X11 (Xorg) "
+    "session, then try again.";
 
 // The shipped string table in one of its languages.
 inline const TNwI18n& ShippedStrings(const std::string& section) {
-  static const TNwI18n en(platform::LoadResource("LANGUAGEINI"), "en-us");
-  static const TNwI18n zh(platform::LoadResource("LANGUAGEINI"), "zh-cn");
+  static const TNwI18n en(LoadResource("LANGUAGEINI"), "en-us");
+  static const TNwI18n zh(LoadResource("LANGUAGEINI"), "zh-cn");
   return section == "zh-cn" ? zh : en;
 }
 

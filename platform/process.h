@@ -1,0 +1,34 @@
+// The running process: developer diagnostics, thread ids, local time, the single-instance
+// lock and documents handed to the desktop.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace quorvex::platform {
+
+// Diagnostic output for developers: stderr when QUORVEX_DEBUG is set, else nothing.
+void DebugOutput(std::string_view text);
+// Whether DebugOutput writes anything, so that callers skip formatting when it does not.
+bool DebugEnabled();
+
+// Id of the calling thread, cheap after the first call on a thread.
+uint32_t CurrentThreadId();
+
+struct TLocalTime {
+  int Year, Month, Day, Hour, Minute, Second, Millisecond;
+};
+TLocalTime ToLocalTime(std::chrono::system_clock::time_point t);
+
+enum class TInstanceLock { ilAcquired, ilAlreadyHeld, ilFailed };
+// Takes the process-wide lock `name` for the current user; the kernel releases it when
+// the process ends. Failed carries a message in `error`.
+TInstanceLock AcquireSingleInstanceLock(const std::string& name, std::string* error = nullptr);
+
+// Hands a link or document to the desktop's opener and does not wait for it; a target that
+// cannot be opened is dropped silently.
+void ShellOpen(const std::string& target);
+
+}  // namespace quorvex::platform

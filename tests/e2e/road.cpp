@@ -1,0 +1,166 @@
+#include "tests/e2e/road.h"
+
+#include <QUrl>
+
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+
+#include "common/text.h"
+#include "demo/launch_link.h"
+
+namespace quorvex::e2e {
+
+size_t Count(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+void Road::SetUp() {
+  x_.StartWindowManager();
+  // Machine-dependent checks stay out of the road: this machine may itself be virtual or
+  // reached over SSH. The check window's own tests cover them.
+  std::ofstream(tmp_.path() + "vm.qdx");
+  std::ofstream(tmp_.path() + "rdp.qdx");
+}
+
+std::unique_ptr<Process> Road::StartDemo(int port) {
+  auto demo = std::make_unique<Process>(
+      std::vector<std::string>{DEMO_SERVER_EXE, "--port", std::to_string(port), "--report",
+                               out_.path() + "reports.jsonl"},
+      std::map<std::string, std::string>{}, out_.path());
+  std::smatch m;
+  std::string out;
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        out = demo->Stdout();
+        return std::regex_search(out, m, std::regex(R"(listening on 127\.0\.0\.1:(\d+))"));
+      },
+      10s))
+      << demo->Stderr();
+  if (!m.empty()) port_ = std::stoi(m[1]);
+  return demo;
+}
+
+std::unique_ptr<Process> Road::StartClient(const std::string& url,
+                                           std::map<std::string, std::string> env) {
+  env.insert({{"DISPLAY", x_.display()},
+              {"TMPDIR", tmp_.path()},
+              // The lock of one client per user is this test's own.
+              {"XDG_RUNTIME_DIR", tmp_.path()},
+              {"QUORVEX_DEBUG", "1"},
+              {"LANG", "en_US.UTF-8"},
+              {"LC_ALL", ""},
+              {"LC_MESSAGES", ""},
+              // What a root user on a virtual display needs; the client honours only these.
+              {"QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu"}});
+  return std::make_unique<Process>(std::vector<std::string>{QUORVEX_EXE, url}, env, out_.path());
+}
+
+bool Road::AnswerBoxesUntil(Process& client, const std::function<bool()>& done,
+                            std::chrono::milliseconds deadline) {
+  auto last_press = std::chrono::steady_clock::now() - 1h;
+  return WaitFor(
+      [&] {
+        if (done()) return true;
+        if (Count(client.Stderr(), "message box: ") == 0) return false;
+        // A box is a window of the application's title smaller than the check window; it is
+        // answered with Enter, again if a slow machine had not given it the focus yet.
+        if (std::chrono::steady_clock::now() - last_press < 1s) return false;
+        for (const std::string& window : x_.FindWindows("^Quorvex module$")) {
+          const std::vector<int> g = x_.Geometry(window);
+          if (g.size() == 4 && g[2] < 1000) {
+            x_.PressKeys(window, "Return");
+            last_press = std::chrono::steady_clock::now();
+          }
+        }
+        return false;
+      },
+      deadline);
+}
+
+std::unique_ptr<Process> Road::OpenExamPage(std::unique_ptr<Process>& demo,
+                                            std::string& exam_window,
+                                            std::map<std::string, std::string> env) {
+  demo = StartDemo();
+  auto client = StartClient(
+      demo::SignedLaunchUrl("demo-1", "127.0.0.1:" + std::to_string(port_), kArgs), std::move(env));
+  EXPECT_TRUE(AnswerBoxesUntil(*client, [&] { return LogHas("loaded url:http"); }))
+      << Log() << client->Stderr();
+  auto windows = x_.FindWindows("^Demo exam demo-1$");
+  EXPECT_EQ(windows.size(), 1u);
+  if (!windows.empty()) exam_window = windows[0];
+  return client;
+}
+
+std::string Road::EnterExamMode(const std::string& exam_window) {
+  x_.PressKeys(exam_window, "Tab Return");
+  if (!WaitFor([&] { return LogHas("keyboard hook success, id:"); }, 10s)) return "";
+  auto windows = x_.FindWindows("^Demo exam demo-1$");
+  return windows.size() == 1 ? windows[0] : "";
+}
+
+std::string Road::ExamUrl(const std::string& domain) {
+  return "http://" + domain + "/doexam/demo-1.html?" + kArgs;
+}
+
+std::string Road::LoadedLine(const std::string& domain) {
+  return "loaded url:" + QUrl(QString::fromStdString(ExamUrl(domain))).toString().toStdString();
+}
+
+std::string Road::OnDisplay(const std::vector<std::string>& argv) {
+  return Capture(argv, {{"DISPLAY", x_.display()}});
+}
+
+std::string Road::FrameOf(const std::string& name) {
+  auto now = x_.FindWindows(name);
+  if (now.size() != 1) return std::string();
+  std::string prop = OnDisplay({"xprop", "-id", now[0], "_NET_FRAME_EXTENTS"});
+  auto eq = prop.find(" = ");
+  return eq == std::string::npos ? std::string() : std::string(Trim(prop.substr(eq + 3)));
+}
+
+std::vector<unsigned long> Road::Stacking() {
+  std::string ids = OnDisplay({"xprop", "-root", "_NET_CLIENT_LIST_STACKING"});
+  std::vector<unsigned long> order;
+  for (auto at = ids.find("0x"); at != std::string::npos; at = ids.find("0x", at + 2)) {
+    order.push_back(std::stoul(ids.substr(at), nullptr, 16));
+  }
+  return order;
+}
+
+std::optional<std::pair<int, int>> Road::PagePoint(const std::string& id) {
+  const std::regex at("\"" + id + R"(":\[(\d+),(\d+)\])");
+  const std::string reports = Reports();
+  std::optional<std::pair<int, int>> last;
+  for (auto it = std::sregex_iterator(reports.begin(), reports.end(), at);
+       it != std::sregex_iterator(); ++it) {
+    last = std::make_pair(std::stoi((*it)[1]), std::stoi((*it)[2]));
+  }
+  return last;
+}
+
+void Road::ClickPage(const std::string& window, const std::string& id, const std::string& button,
+                     const std::vector<std::string>& held) {
+  std::optional<std::pair<int, int>> point;
+  ASSERT_TRUE(WaitFor([&] { return (point = PagePoint(id)).has_value(); }, 10s)) << id;
+  std::vector<std::string> argv = {"xdotool",
+                                   "mousemove",
+                                   "--window",
+                                   window,
+                                   std::to_string(point->first),
+                                   std::to_string(point->second)};
+  for (const std::string& key : held) argv.insert(argv.end(), {"keydown", key});
+  argv.insert(argv.end(), {"click", button});
+  for (const std::string& key : held) argv.insert(argv.end(), {"keyup", key});
+  OnDisplay(argv);
+}
+
+int Road::Popups(std::string* seen) {
+  const std::string out = OnDisplay({X_INTRUDER_EXE, "popups"});
+  if (seen) *seen = out;
+  return std::atoi(out.c_str());
+}
+
+}  // namespace quorvex::e2e
