@@ -248,7 +248,7 @@ constexpr std::string_view kNotesPage = R"(<!DOCTYPE html>
 <h1>Demo notes</h1>
 <p>A popup window opened from the exam page.</p>
 <p>Client version here: <span id="version">-</span></p>
-<p><input id="typed" size="40"></p>
+<p><input id="typed" size="40" title="Your note"></p>
 <p><button id="again">Open another window</button> <button id="bye">Close this window</button></p>
 <p><a id="notespdf" href="/files/Sheet.PDF" target="_blank">Formula sheet</a></p>
 <p id="words">alpha beta gamma</p>

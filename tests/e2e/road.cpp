@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <regex>
+#include <sstream>
 
 #include "common/text.h"
 #include "demo/launch_link.h"
@@ -130,27 +131,55 @@ std::vector<unsigned long> Road::Stacking() {
   return order;
 }
 
-std::optional<std::pair<int, int>> Road::PagePoint(const std::string& id) {
+namespace {
+
+// The newest report that places element `id`, with where it is and how wide the page was laid
+// out then.
+struct PlacedReport {
+  std::pair<int, int> point;
+  int width = 0;
+};
+std::optional<PlacedReport> NewestPlacement(const std::string& reports, const std::string& id) {
   const std::regex at("\"" + id + R"(":\[(\d+),(\d+)\])");
-  const std::string reports = Reports();
-  std::optional<std::pair<int, int>> last;
-  for (auto it = std::sregex_iterator(reports.begin(), reports.end(), at);
-       it != std::sregex_iterator(); ++it) {
-    last = std::make_pair(std::stoi((*it)[1]), std::stoi((*it)[2]));
+  static const std::regex kWidth(R"("width":(\d+))");
+  std::optional<PlacedReport> last;
+  std::istringstream lines(reports);
+  for (std::string line; std::getline(lines, line);) {
+    std::smatch m, w;
+    if (!std::regex_search(line, m, at)) continue;
+    last = PlacedReport{{std::stoi(m[1]), std::stoi(m[2])},
+                        std::regex_search(line, w, kWidth) ? std::stoi(w[1]) : 0};
   }
   return last;
 }
 
+}  // namespace
+
+std::optional<std::pair<int, int>> Road::PagePoint(const std::string& id) {
+  const auto placed = NewestPlacement(Reports(), id);
+  if (!placed) return std::nullopt;
+  return placed->point;
+}
+
 void Road::ClickPage(const std::string& window, const std::string& id, const std::string& button,
                      const std::vector<std::string>& held) {
-  std::optional<std::pair<int, int>> point;
-  ASSERT_TRUE(WaitFor([&] { return (point = PagePoint(id)).has_value(); }, 10s)) << id;
+  // A place reported before the window got its final size is stale: wait for the page to report
+  // its layout at the window's width.
+  std::optional<PlacedReport> placed;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        placed = NewestPlacement(Reports(), id);
+        return placed && placed->width == x_.Geometry(window)[2];
+      },
+      10s))
+      << id << " laid out at " << (placed ? placed->width : 0) << " in a window "
+      << x_.Geometry(window)[2] << " wide";
   std::vector<std::string> argv = {"xdotool",
                                    "mousemove",
                                    "--window",
                                    window,
-                                   std::to_string(point->first),
-                                   std::to_string(point->second)};
+                                   std::to_string(placed->point.first),
+                                   std::to_string(placed->point.second)};
   for (const std::string& key : held) argv.insert(argv.end(), {"keydown", key});
   argv.insert(argv.end(), {"click", button});
   for (const std::string& key : held) argv.insert(argv.end(), {"keyup", key});
