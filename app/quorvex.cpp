@@ -9,6 +9,7 @@
 
 #include "app/launch.h"
 #include "app/runtime.h"
+#include "app/success.h"
 #include "checks/mainform.h"
 #include "checks/utils.h"
 #include "common/application.h"
@@ -21,6 +22,7 @@
 #include "platform/keysource.h"
 #include "platform/paths.h"
 #include "platform/process.h"
+#include "platform/urlprotocol.h"
 
 namespace quorvex {
 namespace {
@@ -125,6 +127,26 @@ int RunBrowserProcess(int argc, char** argv, const std::vector<std::string>& arg
   return code;
 }
 
+// Registers the URL scheme for this executable and says so in a window of its own, or in a
+// message box when it could not.
+int RunInstall(int argc, char** argv) {
+  const bool registered = platform::RegisterUrlProtocol("tvqdx", platform::ExecutablePath(), true);
+  // Without a display the registration still counts; only the window is left out.
+  if (!HaveDisplay()) {
+    std::fprintf(stderr, "quorvex: %s\n",
+                 I18n().i18n(registered ? "RsInstalledSuccessfully" : "RsRegURLProtoFail").c_str());
+    return registered ? 0 : 1;
+  }
+  QApplication app(argc, argv);
+  if (!registered) {
+    ShowMessage("RsRegURLProtoFail");
+    return 1;
+  }
+  TFrmSuccess form(I18n(), LoadResource("INTROGIF", UiLanguage()).value_or(""));
+  form.show();
+  return QApplication::exec();
+}
+
 int Run(int argc, char** argv) {
   SetUiLanguage(platform::SystemDefaultLangId() == platform::kLangChinesePRC
                     ? platform::kLangChinesePRC
@@ -134,8 +156,7 @@ int Run(int argc, char** argv) {
   std::vector<std::string> arguments(argv + 1, argv + argc);
   switch (ClassifyCommandLine(arguments)) {
     case TNwStartKind::skInstall:
-      std::fprintf(stderr, "quorvex: install is not available in this build yet\n");
-      return 1;
+      return RunInstall(argc, argv);
     case TNwStartKind::skNoArgument: {
       if (!HaveDisplay()) return 1;
       QApplication app(argc, argv);

@@ -178,17 +178,6 @@ uint16_t SystemDefaultLangId() {
 
 namespace {
 
-std::string HomeDir() {
-  if (const char* home = std::getenv("HOME"); home && *home) return home;
-  if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir) return entry->pw_dir;
-  return "/";
-}
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // A mount point as /proc/self/mounts writes it: blanks and the like as "\040".
 std::string DecodeMountPath(std::string_view field) {
   std::string path;
@@ -216,6 +205,24 @@ std::vector<std::string_view> Lines(std::string_view text) {
 }
 
 }  // namespace
+
+std::string HomeDir() {
+  if (const char* home = std::getenv("HOME"); home && *home) return home;
+  if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir) return entry->pw_dir;
+  return "/";
+}
+
+std::string ReadAll(const std::string& path) {
+  // Reading a folder throws from inside the stream.
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  std::ifstream in(path, std::ios::binary);
+  try {
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  } catch (const std::exception&) {
+    return {};
+  }
+}
 
 std::string DocumentsDirFrom(std::string_view user_dirs, const std::string& home) {
   for (std::string_view line : Lines(user_dirs)) {

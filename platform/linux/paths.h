@@ -21,6 +21,11 @@ std::string TempDirFrom(const char* tmpdir_env, const std::string& shared_base, 
 // the user's own and closed to others, else the private folder under `shared_base`.
 std::string LockDirFrom(const char* runtime_env, const std::string& shared_base, uid_t uid);
 
+// $HOME, else the user's home from the password database.
+std::string HomeDir();
+// The whole of the file at `path`; empty when it cannot be read.
+std::string ReadAll(const std::string& path);
+
 // The documents folder named by the XDG_DOCUMENTS_DIR line of a user-dirs.dirs text ("$HOME"
 // expanded), or `home` when there is none or it is the home folder itself; not checked on disk.
 std::string DocumentsDirFrom(std::string_view user_dirs, const std::string& home);

@@ -46,6 +46,11 @@ std::unique_ptr<Process> Road::StartDemo(int port) {
 
 std::unique_ptr<Process> Road::StartClient(const std::string& url,
                                            std::map<std::string, std::string> env) {
+  return std::make_unique<Process>(std::vector<std::string>{QUORVEX_EXE, url},
+                                   ClientEnv(std::move(env)), out_.path());
+}
+
+std::map<std::string, std::string> Road::ClientEnv(std::map<std::string, std::string> env) {
   env.insert({{"DISPLAY", x_.display()},
               {"TMPDIR", tmp_.path()},
               // The lock of one client per user is this test's own.
@@ -56,7 +61,7 @@ std::unique_ptr<Process> Road::StartClient(const std::string& url,
               {"LC_MESSAGES", ""},
               // What a root user on a virtual display needs; the client honours only these.
               {"QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu"}});
-  return std::make_unique<Process>(std::vector<std::string>{QUORVEX_EXE, url}, env, out_.path());
+  return env;
 }
 
 bool Road::AnswerBoxesUntil(Process& client, const std::function<bool()>& done,

@@ -29,6 +29,9 @@ class Road : public ::testing::Test {
   std::unique_ptr<Process> StartDemo(int port = 0);
   std::unique_ptr<Process> StartClient(const std::string& url,
                                        std::map<std::string, std::string> env = {});
+  // The environment the client runs in here: this test's display, folders and lock, debug
+  // output; what `env` sets comes first.
+  std::map<std::string, std::string> ClientEnv(std::map<std::string, std::string> env = {});
 
   std::string Log() { return ReadFile(tmp_.path() + "quorvex.00..log"); }
   bool LogHas(const std::string& text) { return Log().find(text) != std::string::npos; }
