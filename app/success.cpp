@@ -44,6 +44,8 @@ void TFrmSuccess::FormCreate() {
   FMovie->start();
 }
 
-void TFrmSuccess::btnIknowClick() { close(); }
+void TFrmSuccess::btnIknowClick() {
+  close();
+}
 
 }  // namespace quorvex
