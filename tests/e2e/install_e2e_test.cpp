@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "demo/launch_link.h"
 #include "tests/e2e/road.h"
@@ -81,6 +82,26 @@ TEST_F(Install, FromAFolderWithBlanksTheOpenersStillStartIt) {
   InstallFrom(folder + "/quorvex");
   OpenWith({"xdg-open"});
   OpenWith({"gio", "open"});
+}
+
+TEST_F(Install, AFailedRegistrationSaysSoInsteadOfTheWindow) {
+  // Root may write anywhere, so the user's data folder is made impossible: under a file.
+  std::ofstream(out_.path() + "a-file") << "x";
+  auto env = UserEnv();
+  env["XDG_DATA_HOME"] = out_.path() + "a-file/data";
+  Process install({QUORVEX_EXE, "install"}, env, out_.path());
+  std::vector<std::string> box;
+  ASSERT_TRUE(WaitFor([&] { return !(box = x_.FindWindows("^Quorvex module$")).empty(); }, 20s))
+      << install.Stderr();
+  EXPECT_NE(install.Stderr().find("message box: Quorvex module: Register URL Protocal fail, please "
+                                  "contact us at support@quorvex.com"),
+            std::string::npos)
+      << install.Stderr();
+  EXPECT_TRUE(x_.FindWindows("^Installed Successfully$").empty());
+  x_.PressKeys(box[0], "Return");
+  const auto status = install.WaitExit(10s);
+  ASSERT_TRUE(status.has_value());
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1);
 }
 
 }  // namespace
