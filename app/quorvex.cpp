@@ -109,6 +109,7 @@ int RunBrowserProcess(int argc, char** argv, const std::vector<std::string>& arg
       .Strings = &I18n(),
       .BridgeMarker = NativeCallMarker(bridge_secret),
       .ScreenCheck = [] { return ScreenConditionHolds(); },
+      .UpgradeURL = I18n().i18n("RsUpgradeURL"),
   };
   TNwMainFormSetup setup;
   setup.CreateExamForm = [exam_setup](TFrmMain* owner) -> QWidget* {

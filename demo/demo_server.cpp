@@ -250,27 +250,48 @@ int main(int argc, char** argv) {
     res.set_content(quorvex::demo::SampleText(), "text/plain; charset=utf-8");
   });
   // A file of n bytes (at most 64 MiB) whose byte i is (i * 31 + 7) & 0xFF, sent in pieces so
-  // that a client sees it arrive.
-  server.Get(R"(/files/large/([0-9]{1,9}))",
-             [](const httplib::Request& req, httplib::Response& res) {
-               const size_t size = std::stoul(req.matches[1]);
-               if (size > kMaxLargeFile) {
-                 res.status = 404;
-                 return;
-               }
-               if (size == 0) {
-                 res.set_content("", kOctets);
-                 return;
-               }
-               res.set_content_provider(
-                   size, kOctets, [](size_t offset, size_t length, httplib::DataSink& sink) {
-                     std::string piece(std::min<size_t>(length, 64 * 1024), '\0');
-                     for (size_t i = 0; i < piece.size(); ++i) {
-                       piece[i] = static_cast<char>(((offset + i) * 31 + 7) & 0xFF);
-                     }
-                     return sink.write(piece.data(), piece.size());
-                   });
-             });
+  // that a client sees it arrive: /files/large/<n> with its length, /files/chunked/<n> without
+  // (chunked), /files/paced/<n> with its length and 100 ms between pieces of 16 KiB.
+  server.Get(R"(/files/(large|chunked|paced)/([0-9]{1,9}))", [&](const httplib::Request& req,
+                                                                 httplib::Response& res) {
+    const std::string kind = req.matches[1];
+    const size_t size = std::stoul(req.matches[2]);
+    if (size > kMaxLargeFile) {
+      res.status = 404;
+      return;
+    }
+    if (size == 0) {
+      res.set_content("", kOctets);
+      return;
+    }
+    const size_t most = kind == "paced" ? 16 * 1024 : 64 * 1024;
+    auto piece = [&stopper, kind, most](size_t offset, size_t length) {
+      if (kind == "paced") stopper.Wait(100);
+      std::string bytes(std::min(length, most), '\0');
+      for (size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<char>(((offset + i) * 31 + 7) & 0xFF);
+      }
+      return bytes;
+    };
+    if (kind == "chunked") {
+      res.set_chunked_content_provider(
+          kOctets, [piece, size, sent = size_t{0}](size_t, httplib::DataSink& sink) mutable {
+            if (sent == size) {
+              sink.done();
+              return true;
+            }
+            const std::string bytes = piece(sent, size - sent);
+            sent += bytes.size();
+            return sink.write(bytes.data(), bytes.size());
+          });
+      return;
+    }
+    res.set_content_provider(size, kOctets,
+                             [piece](size_t offset, size_t length, httplib::DataSink& sink) {
+                               const std::string bytes = piece(offset, length);
+                               return sink.write(bytes.data(), bytes.size());
+                             });
+  });
   // Only for the exam browser with the exam's session cookie.
   server.Get("/files/private.pdf", [](const httplib::Request& req, httplib::Response& res) {
     if (!HasCookie(req.get_header_value("Cookie"), "exam-session=granted") ||

@@ -87,7 +87,7 @@ constexpr std::string_view kExamPage = R"(<!DOCTYPE html>
 <button id="enter">Enter exam mode</button><button id="leave">Leave exam mode</button><button
 id="finish">Finish exam</button><button id="confirm">Ask before submitting</button><button
 id="stranger">Show another site's frame</button><button id="later">Enter exam mode in 2 s</button><button
-id="sized">A small window</button>
+id="sized">A small window</button><button id="upgrade">Upgrade the client</button>
 </p>
 <div id="frames"></div>
 <p>
@@ -139,7 +139,7 @@ function report(event) {
     return [Math.round(box.x + box.width / 2), Math.round(box.y + box.height / 2)];
   };
   const at = {};
-  for (const id of ['enter', 'sized', 'notes', 'pdf', 'txt', 'sheet', 'part2', 'launch', 'closeaddr', 'closewrong',
+  for (const id of ['enter', 'sized', 'upgrade', 'notes', 'pdf', 'txt', 'sheet', 'part2', 'launch', 'closeaddr', 'closewrong',
                     'mail', 'deadpdf', 'privatepdf', 'upload', 'uploads', 'folder', 'images']) {
     at[id] = centre(id);
   }
@@ -206,6 +206,7 @@ window.addEventListener('load', () => {
     document.getElementById('controls').hidden = false;
     document.getElementById('enter').onclick = () => { bridgeCall('EnterFullscreen'); report('enter'); };
     document.getElementById('leave').onclick = () => { bridgeCall('ExitFullscreen'); report('leave'); };
+    document.getElementById('upgrade').onclick = () => { bridgeCall('Upgrade'); report('upgrade'); };
     // The same server under another name is another site to the browser.
     document.getElementById('stranger').onclick = () => {
       const other = location.hostname === 'localhost' ? '127.0.0.1' : 'localhost';

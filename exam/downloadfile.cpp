@@ -26,7 +26,7 @@ void DownloadFile(const TNwDownloadFileSetup& setup, int file_type, const std::s
       [strings, show](TFileDownLoadThread&, int32_t) {
         if (show) show(strings->i18n("RsDownloadFail"));
       },
-      false, setup.Headers ? setup.Headers(url) : TNwDownloadHeaders{},
+      false, setup.Headers ? setup.Headers(url) : TNwDownloadRequest{},
       [](const std::function<void()>& notify) { RunOnMainThreadSync(notify); });
 }
 

@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "common/UrlDownLoad.h"
 #include "common/language.h"
-#include "exam/UrlDownLoad.h"
 
 namespace quorvex {
 
@@ -30,7 +30,7 @@ struct TNwDownloadFileSetup {
   // own thread.
   std::function<void(const std::string& text)> ShowResult;
   // What a request for a URL carries: the browser's User-Agent and its cookies for it.
-  std::function<TNwDownloadHeaders(const std::string& url)> Headers;
+  std::function<TNwDownloadRequest(const std::string& url)> Headers;
   // The popup window's dialog has no filter.
   bool WithFilter = true;
 };

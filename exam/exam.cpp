@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMovie>
 #include <QNetworkCookie>
+#include <QTimer>
 #include <QWebEngineCookieStore>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineHistory>
@@ -34,6 +35,7 @@
 #include "exam/viewkeys.h"
 #include "exam/windowlock.h"
 #include "maintenance/about.h"
+#include "maintenance/upgrade.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/process.h"
@@ -351,8 +353,9 @@ bool TFrmExam::crmProcessMessageReceived(const std::string& name) {
       close();
       break;
     case TNwBridgeAction::baUpgrade:
-      // The upgrade window is not part of this window yet; leaving exam mode is.
       ExitExamModel();
+      // Once the page's call has returned: the window is modal.
+      QTimer::singleShot(0, this, &TFrmExam::ShowUpgrade);
       break;
     case TNwBridgeAction::baEnterExamMode:
       EnterExamModel();
@@ -486,6 +489,21 @@ void TFrmExam::ShowAbout() {
   platform::DebugOutput("about window shown");
 }
 
+void TFrmExam::ShowUpgrade() {
+  std::string temp_dir;
+  try {
+    temp_dir = platform::TempDir();
+  } catch (const std::exception& e) {
+    FSetup.Log->Error(std::string("upgrade: ") + e.what(), "");
+    return;
+  }
+  // Hidden, not freed, when closed: it stays with this window while its download goes on.
+  auto* upgrade = new TFrmUpgrade(*FSetup.Strings, FSetup.UpgradeURL, temp_dir, this);
+  upgrade->setWindowModality(Qt::ApplicationModal);
+  upgrade->show();
+  platform::DebugOutput("upgrade window shown: " + upgrade->Target());
+}
+
 void TFrmExam::crmFileDialog(std::shared_ptr<TNwFileDialogCallback> callback) {
   pnlSelectFile->FLastCEFFileDialog = std::move(callback);
   pnlSelectFile->ShowFileChooser();
@@ -516,7 +534,7 @@ void TFrmExam::DownloadFile(int file_type, const std::string& url, QWidget* owne
           .ShowResult = [](const std::string& text) { ShowMessageBox(ApplicationTitle(), text); },
           .Headers =
               [this](const std::string& address) {
-                return TNwDownloadHeaders{FSetup.Profile->httpUserAgent().toStdString(),
+                return TNwDownloadRequest{FSetup.Profile->httpUserAgent().toStdString(),
                                           FCookies.HeaderFor(address)};
               },
           .WithFilter = with_filter,

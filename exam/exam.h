@@ -58,6 +58,8 @@ struct TNwExamFormSetup {
   // Whether a second monitor or a remote session is present, asked on the GUI thread;
   // required.
   std::function<bool()> ScreenCheck;
+  // Where the upgrade window fetches the newest package: the string table's "RsUpgradeURL".
+  std::string UpgradeURL;
 };
 
 class TFrmExam : public QWidget {
@@ -104,6 +106,8 @@ class TFrmExam : public QWidget {
   void crmKeyEvent(uint32_t flags, uint32_t windows_key_code);
   // Message 0x437: the about window, modal, owned by this window, freed on close.
   void ShowAbout();
+  // The page bridge's "upgrade": the upgrade window, modal, owned by this window.
+  void ShowUpgrade();
   // A file request of the page, answered in the window's own chooser (message 0x438).
   void crmFileDialog(std::shared_ptr<TNwFileDialogCallback> callback);
   // Message 0x436: asks where to save `url` and fetches it outside the browser; the dialog

@@ -33,6 +33,10 @@ class IFileSystem {
 // The real file system.
 IFileSystem& LocalFileSystem();
 
+// A new unique empty file `dir`<prefix>XXXXXX.tmp (owner-only), created so that no other
+// caller gets the same name; its path, or empty when none could be made.
+std::string NewTempFileName(const std::string& dir, const std::string& prefix);
+
 // True when `path` names a regular file (links followed); a directory or nothing is false.
 bool IsRegularFile(const std::string& path);
 

@@ -31,4 +31,11 @@ TInstanceLock AcquireSingleInstanceLock(const std::string& name, std::string* er
 // cannot be opened is dropped silently.
 void ShellOpen(const std::string& target);
 
+// Opens `file` with the administrator's rights through the desktop's elevation prompt
+// (pkexec) and waits for the end: a Debian package (".deb") is installed with apt-get, any
+// other file is run with `parameters` (split at blanks). Answers the exit status (0 when it
+// ended well), or -1 when nothing could be started (no elevation tool, no such file).
+// `show_command` is the window state asked of a started program; X11 leaves that to it.
+int RunElevatedAndWait(const std::string& file, const std::string& parameters, int show_command);
+
 }  // namespace quorvex::platform

@@ -1,5 +1,6 @@
 // The file system as the log uses it, and the checks' questions about files.
 #include <fcntl.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -70,6 +71,15 @@ class TPosixFileSystem final : public IFileSystem {
 };
 
 }  // namespace
+
+std::string NewTempFileName(const std::string& dir, const std::string& prefix) {
+  std::string path = dir + prefix + "XXXXXX.tmp";
+  // mkstemps: created with O_EXCL and mode 0600, so the name is ours alone.
+  const int fd = mkstemps(path.data(), 4);
+  if (fd < 0) return {};
+  close(fd);
+  return path;
+}
 
 bool IsRegularFile(const std::string& path) {
   struct stat st {};

@@ -1,18 +1,24 @@
 // Threads, time, diagnostics, the single-instance lock and the desktop's opener.
 #include <QProcess>
+#include <QStandardPaths>
 #include <QString>
 #include <QStringList>
 
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/file.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <sstream>
+#include <vector>
 
+#include "platform/files.h"
 #include "platform/linux/paths.h"
 #include "platform/paths.h"
 #include "platform/process.h"
@@ -80,6 +86,35 @@ TInstanceLock AcquireSingleInstanceLock(const std::string& name, std::string* er
 void ShellOpen(const std::string& target) {
   // Detached: the opener outlives nothing of ours and leaves no child to reap.
   QProcess::startDetached(QStringLiteral("xdg-open"), {QString::fromStdString(target)});
+}
+
+int RunElevatedAndWait(const std::string& file, const std::string& parameters,
+                       int /*show_command*/) {
+  const QString pkexec = QStandardPaths::findExecutable(QStringLiteral("pkexec"));
+  if (pkexec.isEmpty()) {
+    DebugOutput("no elevation tool (pkexec) on this system; " + file + " not started");
+    return -1;
+  }
+  if (!IsRegularFile(file)) return -1;
+  std::vector<std::string> argv = {pkexec.toStdString()};
+  if (file.ends_with(".deb")) {
+    // apt-get takes a package file only by a path with a slash, and fetches what it needs.
+    argv.insert(argv.end(), {"/usr/bin/apt-get", "install", "-y", file});
+  } else {
+    argv.push_back(file);
+    std::istringstream words(parameters);
+    for (std::string word; words >> word;) argv.push_back(word);
+  }
+  std::vector<char*> args;
+  for (std::string& arg : argv) args.push_back(arg.data());
+  args.push_back(nullptr);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) return -1;
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return 1;
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
 }
 
 }  // namespace quorvex::platform

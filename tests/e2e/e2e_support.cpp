@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -99,6 +100,25 @@ std::string Capture(const std::vector<std::string>& argv,
   Process p(argv, env, dir.path());
   p.WaitExit(30s);
   return p.Stdout();
+}
+
+std::unique_ptr<Process> StartDemoServer(const std::string& server_exe,
+                                         const std::vector<std::string>& args,
+                                         const std::string& dir, int& port) {
+  std::vector<std::string> argv = {server_exe};
+  argv.insert(argv.end(), args.begin(), args.end());
+  auto server = std::make_unique<Process>(argv, std::map<std::string, std::string>{}, dir);
+  static const std::regex announced(R"(listening on 127\.0\.0\.1:(\d+))");
+  std::smatch m;
+  std::string out;
+  WaitFor(
+      [&] {
+        out = server->Stdout();
+        return std::regex_search(out, m, announced);
+      },
+      10s);
+  port = m.empty() ? 0 : std::stoi(m[1]);
+  return server;
 }
 
 XServer::XServer(const std::vector<std::string>& extra_args) {

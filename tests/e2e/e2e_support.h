@@ -47,6 +47,12 @@ class Process {
 std::string Capture(const std::vector<std::string>& argv,
                     const std::map<std::string, std::string>& env = {});
 
+// The demo exam site `server_exe` started with `args`, its output in `dir`, once it listens;
+// `port` gets its port (0 when it did not say in time).
+std::unique_ptr<Process> StartDemoServer(const std::string& server_exe,
+                                         const std::vector<std::string>& args,
+                                         const std::string& dir, int& port);
+
 // An Xvfb server on a free display.
 class XServer {
  public:

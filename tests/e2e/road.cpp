@@ -27,20 +27,10 @@ void Road::SetUp() {
 }
 
 std::unique_ptr<Process> Road::StartDemo(int port) {
-  auto demo = std::make_unique<Process>(
-      std::vector<std::string>{DEMO_SERVER_EXE, "--port", std::to_string(port), "--report",
-                               out_.path() + "reports.jsonl"},
-      std::map<std::string, std::string>{}, out_.path());
-  std::smatch m;
-  std::string out;
-  EXPECT_TRUE(WaitFor(
-      [&] {
-        out = demo->Stdout();
-        return std::regex_search(out, m, std::regex(R"(listening on 127\.0\.0\.1:(\d+))"));
-      },
-      10s))
-      << demo->Stderr();
-  if (!m.empty()) port_ = std::stoi(m[1]);
+  auto demo = StartDemoServer(
+      DEMO_SERVER_EXE, {"--port", std::to_string(port), "--report", out_.path() + "reports.jsonl"},
+      out_.path(), port_);
+  EXPECT_NE(port_, 0) << demo->Stderr();
   return demo;
 }
 

@@ -20,14 +20,13 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <regex>
 #include <set>
 #include <stdexcept>
 #include <thread>
 #include <utility>
 #include <vector>
 
-#include "exam/UrlDownLoad.h"
+#include "common/UrlDownLoad.h"
 #include "tests/e2e/e2e_support.h"
 
 namespace quorvex::testing {
@@ -92,7 +91,7 @@ struct TReports {
 };
 
 struct TOptions {
-  TNwDownloadHeaders Headers;
+  TNwDownloadRequest Headers;
   TNwSynchronize Synchronize;
   bool Suspended = false;
   bool WithProgress = true;
@@ -221,20 +220,8 @@ class TDeadPort {
 class FileDownLoad : public ::testing::Test {
  protected:
   void SetUp() override {
-    server_ =
-        std::make_unique<e2e::Process>(std::vector<std::string>{DEMO_SERVER_EXE},
-                                       std::map<std::string, std::string>{}, server_dir_.path());
-    static const std::regex announced(R"(listening on 127\.0\.0\.1:([0-9]+)\n)");
-    std::smatch m;
-    std::string out;
-    ASSERT_TRUE(e2e::WaitFor(
-        [&] {
-          out = server_->Stdout();
-          return std::regex_match(out, m, announced);
-        },
-        10s))
-        << "no port line; stdout: " << out << "\nstderr: " << server_->Stderr();
-    port_ = std::stoi(m[1]);
+    server_ = e2e::StartDemoServer(DEMO_SERVER_EXE, {}, server_dir_.path(), port_);
+    ASSERT_NE(port_, 0) << "no port line; stderr: " << server_->Stderr();
   }
 
   std::string Url(const std::string& path) const {

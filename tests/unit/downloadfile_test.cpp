@@ -32,7 +32,7 @@ TEST(DownloadFile, TheDialogProposesTheLocalizedNameAndCancelFetchesNothing) {
                      .Headers =
                          [&](const std::string&) {
                            ++headers;
-                           return TNwDownloadHeaders{};
+                           return TNwDownloadRequest{};
                          },
                      .WithFilter = c.with_filter,
                  },

@@ -1,4 +1,4 @@
-#include "exam/UrlDownLoad.h"
+#include "common/UrlDownLoad.h"
 
 #include <curl/curl.h>
 #include <fcntl.h>
@@ -131,13 +131,13 @@ TFileDownLoadThread::TFileDownLoadThread(std::string source_url, std::string sav
                                          TDownLoadProcessEvent on_process,
                                          TDownLoadCompleteEvent on_complete,
                                          TDownLoadFailEvent on_fail, bool create_suspended,
-                                         TNwDownloadHeaders headers, TNwSynchronize synchronize)
+                                         TNwDownloadRequest request, TNwSynchronize synchronize)
     : FSourceURL(std::move(source_url)),
       FSaveFileName(std::move(save_file_name)),
       FOnProcess(std::move(on_process)),
       FOnComplete(std::move(on_complete)),
       FOnFail(std::move(on_fail)),
-      FHeaders(std::move(headers)),
+      FRequest(std::move(request)),
       FSynchronize(std::move(synchronize)) {
   if (!create_suspended) Start();
 }
@@ -176,7 +176,7 @@ void TFileDownLoadThread::Execute() {
 }
 
 int32_t TFileDownLoadThread::Transfer() {
-  if (BreaksHeader(FHeaders.UserAgent) || BreaksHeader(FHeaders.Cookie)) {
+  if (BreaksHeader(FRequest.UserAgent) || BreaksHeader(FRequest.Cookie)) {
     return CURLE_BAD_FUNCTION_ARGUMENT;
   }
   if (FTerminated) return CURLE_ABORTED_BY_CALLBACK;
@@ -190,8 +190,8 @@ int32_t TFileDownLoadThread::Transfer() {
   // redirect: the cookies belong to the first URL's site.
   std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> header_list(nullptr,
                                                                           curl_slist_free_all);
-  if (!FHeaders.Cookie.empty()) {
-    header_list.reset(curl_slist_append(nullptr, ("Cookie: " + FHeaders.Cookie).c_str()));
+  if (!FRequest.Cookie.empty()) {
+    header_list.reset(curl_slist_append(nullptr, ("Cookie: " + FRequest.Cookie).c_str()));
     if (!header_list) return CURLE_OUT_OF_MEMORY;
   }
 
@@ -206,7 +206,7 @@ int32_t TFileDownLoadThread::Transfer() {
   set(CURLOPT_PROTOCOLS_STR, "http,https");
   set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   set(CURLOPT_HTTPGET, 1L);
-  set(CURLOPT_FOLLOWLOCATION, 1L);
+  set(CURLOPT_FOLLOWLOCATION, FRequest.FollowRedirects ? 1L : 0L);
   set(CURLOPT_MAXREDIRS, 10L);
   set(CURLOPT_CONNECTTIMEOUT, 30L);
   set(CURLOPT_LOW_SPEED_LIMIT, 1L);
@@ -214,7 +214,7 @@ int32_t TFileDownLoadThread::Transfer() {
   set(CURLOPT_FAILONERROR, 1L);
   // Timeouts by alarm signals would hit the whole program.
   set(CURLOPT_NOSIGNAL, 1L);
-  if (!FHeaders.UserAgent.empty()) set(CURLOPT_USERAGENT, FHeaders.UserAgent.c_str());
+  if (!FRequest.UserAgent.empty()) set(CURLOPT_USERAGENT, FRequest.UserAgent.c_str());
   if (header_list) set(CURLOPT_HTTPHEADER, header_list.get());
   set(CURLOPT_WRITEFUNCTION, &WriteBody);
   set(CURLOPT_WRITEDATA, static_cast<void*>(&file));
@@ -225,6 +225,8 @@ int32_t TFileDownLoadThread::Transfer() {
 
   code = curl_easy_perform(h);
   curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &FHttpStatus);
+  // A redirect that was not followed has no file to give.
+  if (code == CURLE_OK && FHttpStatus >= 300) code = CURLE_HTTP_RETURNED_ERROR;
   if (code == CURLE_OK && !file.Commit(FSaveFileName)) code = CURLE_WRITE_ERROR;
   return code;
 }

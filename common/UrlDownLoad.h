@@ -16,15 +16,18 @@ using TDownLoadProcessEvent =
     std::function<void(TFileDownLoadThread& thread, uint32_t progress, uint32_t progress_max)>;
 using TDownLoadCompleteEvent = std::function<void(TFileDownLoadThread& thread)>;
 // `code` is always a CURLcode: an HTTP status of 400 or more gives CURLE_HTTP_RETURNED_ERROR
-// (HttpStatus() tells which), a target that cannot be written CURLE_WRITE_ERROR, Terminate()
-// CURLE_ABORTED_BY_CALLBACK, a header with a line break CURLE_BAD_FUNCTION_ARGUMENT.
+// (HttpStatus() tells which; a redirect that is not followed gives it too), a target that cannot be
+// written CURLE_WRITE_ERROR, Terminate() CURLE_ABORTED_BY_CALLBACK, a header with a line break
+// CURLE_BAD_FUNCTION_ARGUMENT.
 using TDownLoadFailEvent = std::function<void(TFileDownLoadThread& thread, int32_t code)>;
 
 // What the request carries besides the URL: the browser's User-Agent and the Cookie header of
-// the browser's cookies for that URL (both may be empty, then not sent).
-struct TNwDownloadHeaders {
+// the browser's cookies for that URL (both may be empty, then not sent); and whether redirects
+// are followed (at most 10) or end the download as a failure.
+struct TNwDownloadRequest {
   std::string UserAgent;
   std::string Cookie;
+  bool FollowRedirects = true;
 };
 
 // Runs the progress hand-over on the GUI thread and waits for it (RunOnMainThreadSync fits);
@@ -43,7 +46,7 @@ class TDownLoadMonitor {
   TFileDownLoadThread* FThread;  // not owned
 };
 
-// Only http and https, redirects (at most 10) included. The body goes to a temporary file
+// Only http and https, redirects included when asked. The body goes to a temporary file
 // beside the target that replaces the target only once complete: a failed download leaves
 // no new file and an existing target as it was.
 class TFileDownLoadThread {
@@ -54,7 +57,7 @@ class TFileDownLoadThread {
   TFileDownLoadThread(std::string source_url, std::string save_file_name,
                       TDownLoadProcessEvent on_process, TDownLoadCompleteEvent on_complete,
                       TDownLoadFailEvent on_fail, bool create_suspended,
-                      TNwDownloadHeaders headers = {}, TNwSynchronize synchronize = {});
+                      TNwDownloadRequest request = {}, TNwSynchronize synchronize = {});
   TFileDownLoadThread(const TFileDownLoadThread&) = delete;
   TFileDownLoadThread& operator=(const TFileDownLoadThread&) = delete;
 
@@ -90,7 +93,7 @@ class TFileDownLoadThread {
   TDownLoadCompleteEvent FOnComplete;
   TDownLoadFailEvent FOnFail;
   TDownLoadMonitor* FMonitor = nullptr;  // set only while the transfer runs
-  TNwDownloadHeaders FHeaders;
+  TNwDownloadRequest FRequest;
   TNwSynchronize FSynchronize;
   long FHttpStatus = 0;
   bool FReported = false;
