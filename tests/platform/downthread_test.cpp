@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <regex>
 #include <vector>
 
 #include "platform/files.h"
@@ -114,6 +115,36 @@ TEST_F(Upgrade, AnErrorOrARedirectLeavesNoFile) {
   download->Start();
   EXPECT_FALSE(download->WaitFor());
   EXPECT_THAT(Files(), ::testing::IsEmpty());
+}
+
+// What will run with the administrator's rights must come from a server that proves who it is.
+TEST(UpgradeTls, AServerWhoseCertificateIsNotTrustedGivesNoFile) {
+  e2e::ScratchDir dir;
+  e2e::Capture({"openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-subj",
+                "/CN=127.0.0.1", "-days", "1", "-keyout", dir.path() + "key.pem", "-out",
+                dir.path() + "cert.pem"});
+  e2e::Process server({"openssl", "s_server", "-cert", dir.path() + "cert.pem", "-key",
+                       dir.path() + "key.pem", "-accept", "0", "-www"},
+                      {}, dir.path());
+  static const std::regex kAccept(R"(ACCEPT .*:(\d+))");
+  std::smatch m;
+  std::string out;
+  ASSERT_TRUE(e2e::WaitFor(
+      [&] {
+        out = server.Stdout();
+        return std::regex_search(out, m, kAccept);
+      },
+      10s))
+      << server.Stderr();
+  const std::string target = dir.path() + "tmpABCDEF.tmp.deb";
+  auto download = TDownThread::Create("https://127.0.0.1:" + m[1].str() + "/", target, nullptr);
+  download->Start();
+  EXPECT_FALSE(download->WaitFor());
+  EXPECT_FALSE(fs::exists(target));
+  // It was the certificate: the server saw the client give up in the handshake.
+  EXPECT_TRUE(e2e::WaitFor(
+      [&] { return (server.Stdout() + server.Stderr()).find("alert") != std::string::npos; }, 5s))
+      << server.Stdout() << server.Stderr();
 }
 
 TEST(NewTempFileName, EachCallGetsANewEmptyFileOfItsOwn) {
